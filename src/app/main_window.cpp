@@ -1,0 +1,140 @@
+#include "app/main_window.hpp"
+
+#include "about/about_window.hpp"
+#include "app/main_layout.hpp"
+#include "platform/environment.hpp"
+#include "platform/error.hpp"
+#include "platform/message_box.hpp"
+#include "platform/path.hpp"
+#include "wallpaper/module1.hpp"
+
+namespace ornavel {
+
+void Main::Start() {
+    window_ = platform::LoadWindow(kMainLayout, *this);
+    Form_Load();
+    window_->Show();
+}
+
+void Main::Click(std::string_view control) {
+    if (control == "List1") {
+        List1_Click();
+    } else if (control == "Command1") {
+        Command1_Click();
+    } else if (control == "Command2") {
+        Command2_Click();
+    } else if (control == "select_folder") {
+        select_folder_Click();
+    } else if (control == "Set_select") {
+        Set_select_Click();
+    } else if (control == "exit") {
+        exit_Click();
+    } else if (control == "about_mnu") {
+        about_mnu_Click();
+    }
+}
+
+void Main::Form_Load() {
+    INI.FileName(platform::ProgramDirectory() + platform::kPathSeparator + "options.ini");
+    CurrentFolder = INI.RINI("Main", "Path");
+    if (CurrentFolder.empty()) ChooseFolder();
+    LoadFolder();
+}
+
+void Main::ChooseFolder() {
+    const std::string folder = CD.OpenFolder(kFolderPrompt, window_->NativeHandle());
+    if (folder.empty()) return;
+    CurrentFolder = folder;
+    INI.WInI("Main", "Path", CurrentFolder);
+    LoadFolder();
+}
+
+void Main::LoadFolder() {
+    auto& File1 = window_->GetFileList("File1");
+    auto& List1 = window_->GetListBox("List1");
+    window_->GetLabel("Stat").SetCaption(CurrentFolder);
+    // A folder that vanished or cannot be read leaves the list empty; the user is told why and
+    // can choose another one.
+    std::string failure;
+    try {
+        File1.SetFolder(CurrentFolder);
+    } catch (const platform::Error& e) {
+        failure = e.what();
+    }
+    List1.Clear();
+    window_->GetPictureBox("Image1").SetPicture(window_->GetPictureBox("Picture1").Picture());
+    FileCount = File1.Count();
+    if (FileCount > 0) {
+        for (int i = 0; i < FileCount; ++i) List1.Append(File1.Entry(i));
+    } else {
+        SetInstallEnabled(false);
+    }
+    if (!failure.empty()) {
+        Report("Не удалось прочитать папку «" + CurrentFolder + "»: " + failure);
+    }
+}
+
+void Main::Command2_Click() {
+    if (window_->GetButton("Command1").Enabled()) window_->Focus("Command1");
+    ChooseFolder();
+}
+
+void Main::List1_Click() {
+    const std::string name = window_->GetListBox("List1").SelectedText();
+    if (name.empty()) return;
+    SelectedPath = window_->GetFileList("File1").Folder() + platform::kPathSeparator + name;
+    auto& Image1 = window_->GetPictureBox("Image1");
+    auto& Picture2 = window_->GetPictureBox("Picture2");
+    auto& Label3 = window_->GetLabel("Label3");
+    auto& Label4 = window_->GetLabel("Label4");
+    platform::PicturePtr picture;
+    try {
+        picture = platform::LoadPicture(SelectedPath);
+    } catch (const platform::Error& e) {
+        // Nothing is left that could be installed by mistake.
+        Image1.SetPicture(nullptr);
+        Picture2.SetPicture(nullptr);
+        Label3.SetCaption("");
+        Label4.SetCaption("");
+        SetInstallEnabled(false);
+        Report("Не удалось открыть изображение «" + SelectedPath + "»: " + e.what());
+        return;
+    }
+    Image1.SetPicture(picture);
+    Picture2.SetPicture(Image1.Picture());
+    // The picture's own size in pixels; Picture2's outer size would add its border.
+    const auto& shown = *Picture2.Picture();
+    Label3.SetCaption(std::to_string(shown.Width()) + " x " + std::to_string(shown.Height()));
+    Label4.SetCaption(Label3.Caption());
+    SetInstallEnabled(true);
+}
+
+void Main::Command1_Click() {
+    try {
+        Module1::InstallWallpaper(window_->GetPictureBox("Image1").Picture());
+    } catch (const platform::Error& e) {
+        Report(e.what());
+    }
+}
+
+void Main::select_folder_Click() { Command2_Click(); }
+
+void Main::Set_select_Click() { Command1_Click(); }
+
+void Main::exit_Click() { platform::EndProgram(); }
+
+void Main::about_mnu_Click() {
+    About about;
+    about.Show();
+}
+
+void Main::SetInstallEnabled(bool enabled) {
+    window_->GetButton("Command1").SetEnabled(enabled);
+    window_->GetMenuEntry("Set_select").SetEnabled(enabled);
+}
+
+void Main::Report(const std::string& message) {
+    platform::ShowMessage(window_->NativeHandle(), message);
+}
+
+}  // namespace ornavel

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "components/dialogs/common_dialog.hpp"
+#include "components/ini/ini.hpp"
+#include "platform/window.hpp"
+
+namespace ornavel {
+
+// The main window: lists the pictures of a folder, previews the one chosen with its size, and
+// installs it as the desktop wallpaper. The folder is kept in options.ini.
+class Main : public platform::WindowEvents {
+public:
+    // The title of the folder browser.
+    static constexpr const char* kFolderPrompt =
+        "Выберите папку с изображениями (.jpg, .gif, .bmp)";
+
+    // Builds the window, runs Form_Load, and shows the window.
+    void Start();
+
+    void Click(std::string_view control) override;
+
+    void Form_Load();
+    void LoadFolder();
+    void ChooseFolder();
+    void Command2_Click();
+    void List1_Click();
+    void Command1_Click();
+    void select_folder_Click();
+    void Set_select_Click();
+    void exit_Click();
+    void about_mnu_Click();
+
+    platform::Window& window() { return *window_; }
+    const std::string& currentFolder() const { return CurrentFolder; }
+    std::int16_t fileCount() const { return FileCount; }
+    const std::string& selectedPath() const { return SelectedPath; }
+
+private:
+    // Command1 and the menu entry Set_select always change state together.
+    void SetInstallEnabled(bool enabled);
+    void Report(const std::string& message);
+
+    std::unique_ptr<platform::Window> window_;
+    ornavel::INI INI;
+    CommonDialog CD;
+
+    std::string CurrentFolder;
+    std::int16_t FileCount = 0;
+    std::string SelectedPath;
+};
+
+}  // namespace ornavel

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QImage>
+
+#include "platform/picture.hpp"
+
+namespace ornavel::platform::linux_qt {
+
+// A picture on Linux: the decoded image, shared by every control that shows it.
+class QtPicture final : public Picture {
+public:
+    explicit QtPicture(QImage image) : image_(std::move(image)) {}
+    int Width() const override { return image_.width(); }
+    int Height() const override { return image_.height(); }
+    const QImage& image() const { return image_; }
+
+private:
+    QImage image_;
+};
+
+}  // namespace ornavel::platform::linux_qt
