@@ -9,56 +9,13 @@
 #include <memory>
 
 #include "platform/error.hpp"
+#include "platform/linux/utf8.hpp"
 
 namespace ornavel::platform {
 namespace {
 
-// One character of a name for comparing without regard to case: a code point folded to small
-// letters (ASCII and Cyrillic), or a byte that is not part of valid UTF-8, kept apart from every
-// code point.
 using Folded = std::u32string;
-constexpr char32_t kRawByte = 0x110000;
-
-char32_t FoldCase(char32_t c) {
-    if (c >= U'A' && c <= U'Z') return c + 0x20;
-    if (c >= 0x410 && c <= 0x42F) return c + 0x20;  // А-Я
-    if (c >= 0x400 && c <= 0x40F) return c + 0x50;  // Ѐ-Џ, Ё among them
-    return c;
-}
-
-Folded Fold(const std::string& name) {
-    Folded out;
-    out.reserve(name.size());
-    std::size_t i = 0;
-    while (i < name.size()) {
-        const auto b = static_cast<unsigned char>(name[i]);
-        int length = b < 0x80             ? 1
-                     : (b & 0xE0) == 0xC0 ? 2
-                     : (b & 0xF0) == 0xE0 ? 3
-                     : (b & 0xF8) == 0xF0 ? 4
-                                          : 0;
-        char32_t c = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
-        bool valid = length > 0 && i + length <= name.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(name[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values past Unicode are not characters either.
-        static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (valid && (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) {
-            valid = false;
-        }
-        if (valid) {
-            out.push_back(FoldCase(c));
-            i += length;
-        } else {
-            out.push_back(kRawByte + b);
-            ++i;
-        }
-    }
-    return out;
-}
+using utf8::Fold;
 
 // Wildcard match: '*' any run of characters, '?' exactly one.
 bool Matches(const Folded& name, const Folded& pattern) {
