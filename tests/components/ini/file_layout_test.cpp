@@ -16,7 +16,7 @@ using testing::ReadFile;
 using testing::WriteFile;
 
 class FileLayoutTest : public testing::TempDirTest {
-protected:
+  protected:
     FileLayoutTest() {
         path = dir.file("options.ini");
         ini.FileName(path);

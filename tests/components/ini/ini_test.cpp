@@ -18,7 +18,7 @@ using testing::ReadFile;
 using testing::WriteFile;
 
 class IniTest : public testing::TempDirTest {
-protected:
+  protected:
     IniTest() {
         path = dir.file("options.ini");
         ini.FileName(path);
@@ -110,8 +110,7 @@ TEST_F(IniTest, LongValuesAreCutTo254Characters) {
     const std::string longer = std::string(254, 'b') + std::string(46, 'c');
     EXPECT_EQ(ReadFrom("[Main]\r\nPath=" + longer + "\r\n"), std::string(254, 'b'));
     // A long line does not disturb the lines after it.
-    EXPECT_EQ(ReadFrom("[Main]\r\nJunk=" + std::string(5000, 'j') + "\r\nPath=after\r\n"),
-              "after");
+    EXPECT_EQ(ReadFrom("[Main]\r\nJunk=" + std::string(5000, 'j') + "\r\nPath=after\r\n"), "after");
     const std::string quoted = "\"" + std::string(300, 'q') + "\"";
     EXPECT_EQ(ReadFrom("[Main]\r\nPath=" + quoted + "\r\n"), std::string(254, 'q'));
     EXPECT_EQ(ReadFrom("[Main]\r\nPath=\"" + std::string(200, 'q') + "\"\r\n"),
@@ -137,8 +136,7 @@ TEST_F(IniTest, WriteReplacesTheValueAndKeepsEverythingElse) {
     EXPECT_EQ(ReadFile(path), "[First]\r\nA=1\r\n[Main]\r\nPath=new\r\nB=2\r\n[Last]\r\nC=3\r\n");
     // The key is matched without regard to case and keeps the name it has in the file.
     ini.WInI("MAIN", "path", "again");
-    EXPECT_EQ(ReadFile(path),
-              "[First]\r\nA=1\r\n[Main]\r\nPath=again\r\nB=2\r\n[Last]\r\nC=3\r\n");
+    EXPECT_EQ(ReadFile(path), "[First]\r\nA=1\r\n[Main]\r\nPath=again\r\nB=2\r\n[Last]\r\nC=3\r\n");
 }
 
 TEST_F(IniTest, NewKeyGoesToTheEndOfItsSectionAndNewSectionToTheEnd) {

@@ -1,0 +1,79 @@
+// The directories the program keeps its files in.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/environment.hpp"
+#include "support/temp_dir.hpp"
+
+namespace ornavel::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::SetEnv;
+
+// Restores the variables the tests change.
+class EnvironmentTest : public testing::TempDirTest {
+  protected:
+    ~EnvironmentTest() override {
+        SetEnv("HOME", home_);
+        SetEnv("XDG_CONFIG_HOME", config_);
+        SetEnv("XDG_DATA_HOME", data_);
+        SetEnv("windir", windir_);
+    }
+    static mode_t ModeOf(const std::string& path) {
+        struct stat info {};
+        EXPECT_EQ(stat(path.c_str(), &info), 0);
+        return info.st_mode & 07777;
+    }
+
+  private:
+    std::string home_ = EnvironmentVariable("HOME");
+    std::string config_ = EnvironmentVariable("XDG_CONFIG_HOME");
+    std::string data_ = EnvironmentVariable("XDG_DATA_HOME");
+    std::string windir_ = EnvironmentVariable("windir");
+};
+
+TEST_F(EnvironmentTest, ProgramDirectoryIsCreatedUnderTheConfigHome) {
+    SetEnv("XDG_CONFIG_HOME", dir.file("deep/config") + "/");
+    EXPECT_EQ(ProgramDirectory(), dir.file("deep/config/ornavel"));
+    EXPECT_TRUE(fs::is_directory(dir.file("deep/config/ornavel")));
+    EXPECT_EQ(ModeOf(dir.file("deep/config/ornavel")), 0700u);
+
+    // Without the variable, or with a relative one, it lies under the home directory.
+    SetEnv("HOME", dir.file("home"));
+    SetEnv("XDG_CONFIG_HOME", "");
+    EXPECT_EQ(ProgramDirectory(), dir.file("home/.config/ornavel"));
+    SetEnv("XDG_CONFIG_HOME", "relative");
+    EXPECT_EQ(ProgramDirectory(), dir.file("home/.config/ornavel"));
+    EXPECT_TRUE(fs::is_directory(dir.file("home/.config/ornavel")));
+}
+
+TEST_F(EnvironmentTest, WindowsDirectoryIsWindirOrTheDataHome) {
+    SetEnv("windir", "/some/where/");
+    EXPECT_EQ(WindowsDirectory(), "/some/where/");
+    EXPECT_FALSE(fs::exists("/some/where"));
+
+    SetEnv("windir", "");
+    SetEnv("XDG_DATA_HOME", dir.file("data"));
+    EXPECT_EQ(WindowsDirectory(), dir.file("data/ornavel"));
+    EXPECT_TRUE(fs::is_directory(dir.file("data/ornavel")));
+    SetEnv("XDG_DATA_HOME", "");
+    SetEnv("HOME", dir.file("home"));
+    EXPECT_EQ(WindowsDirectory(), dir.file("home/.local/share/ornavel"));
+}
+
+TEST_F(EnvironmentTest, VariablesAndTheCurrentDirectory) {
+    SetEnv("ORNAVEL_TEST_VARIABLE", "значение");
+    EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_VARIABLE"), "значение");
+    SetEnv("ORNAVEL_TEST_VARIABLE", "");
+    EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_VARIABLE"), "");
+    EXPECT_EQ(CurrentDirectory(), fs::current_path().string());
+}
+
+}  // namespace
+}  // namespace ornavel::platform
