@@ -1,0 +1,35 @@
+#include "platform/folder_dialog.hpp"
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <vector>
+
+#include "platform/win32/bitmap.hpp"
+#include "platform/win32/text.hpp"
+
+namespace ornavel::platform {
+
+std::string BrowseForFolder(const std::string& title, WindowHandle owner) {
+    win32::EnsureCom();
+    const std::string ansiTitle = win32::Ansi(title);
+    std::vector<char> titleText(ansiTitle.begin(), ansiTitle.end());
+    titleText.push_back('\0');
+
+    BROWSEINFOA request;
+    ZeroMemory(&request, sizeof request);
+    request.hwndOwner = reinterpret_cast<HWND>(owner);
+    request.lpszTitle = lstrcatA(titleText.data(), "");
+    request.ulFlags = BIF_RETURNONLYFSDIRS;
+    PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&request);
+    if (item == nullptr) return {};
+
+    std::vector<char> path(MAX_PATH, '\0');
+    SHGetPathFromIDListA(item, path.data());
+    CoTaskMemFree(item);
+    // The shell leaves the buffer untouched when the item has no file-system path.
+    return win32::Utf8FromAnsi(std::string(path.data()));
+}
+
+}  // namespace ornavel::platform

@@ -1,0 +1,85 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <exception>
+
+#include "platform/win32/bitmap.hpp"
+#include "platform/win32/runtime.hpp"
+#include "platform/win32/text.hpp"
+#include "platform/window.hpp"
+
+namespace ornavel::platform {
+namespace {
+
+bool g_running = false;
+bool g_ending = false;
+int g_status = 0;
+
+}  // namespace
+
+namespace win32 {
+
+bool Running() { return g_running; }
+void SetRunning(bool running) { g_running = running; }
+bool Ending() { return g_ending; }
+int EndStatus() { return g_status; }
+
+void EndWith(int status) {
+    if (!g_ending) g_status = status;
+    g_ending = true;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM) -> BOOL {
+            wchar_t name[32];
+            if (GetClassNameW(window, name, 32) && lstrcmpW(name, kWindowClass) == 0) {
+                ShowWindow(window, SW_HIDE);
+            }
+            return TRUE;
+        },
+        0);
+    PostQuitMessage(g_status);
+}
+
+void ReportEscapedError(const std::string& what) {
+    if (g_ending) return;
+    const std::wstring text =
+        L"Ошибка выполнения программы:\n\n" + Wide(what) + L"\n\nПрограмма будет закрыта.";
+    MessageBoxW(GetActiveWindow(), text.c_str(), L"Ornavel", MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    EndWith(1);
+}
+
+}  // namespace win32
+
+int RunProgram(int, char**, const std::function<std::shared_ptr<void>()>& start) {
+    // The manifest asks for per-monitor scaling; this covers a program started without it.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    win32::EnsureCom();
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    g_ending = false;
+    g_status = 0;
+    g_running = true;
+    std::shared_ptr<void> program;
+    try {
+        program = start();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ornavel: %s\n", e.what());
+        win32::ReportEscapedError(e.what());
+    }
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!win32::PreTranslate(message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    program.reset();
+    g_running = false;
+    return g_status;
+}
+
+void EndProgram() { win32::EndWith(0); }
+
+}  // namespace ornavel::platform
