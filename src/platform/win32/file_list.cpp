@@ -45,7 +45,9 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     std::wstring base = win32::Wide(folder);
     const DWORD attributes = GetFileAttributesW(base.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        throw Error(win32::ReasonFromSystemError(GetLastError()));
+        const DWORD error = GetLastError();
+        throw Error(error == ERROR_FILE_NOT_FOUND ? "папка не существует"
+                                                  : win32::ReasonFromSystemError(error));
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) throw Error("это не папка");
     if (base.back() != L'\\' && base.back() != L'/') base += L'\\';

@@ -1,0 +1,266 @@
+// The Windows system services and pictures, on the real API (under Wine in the cross build).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/directory.hpp"
+#include "platform/environment.hpp"
+#include "platform/error.hpp"
+#include "platform/file_list.hpp"
+#include "platform/picture.hpp"
+#include "platform/win32/bitmap.hpp"
+#include "platform/win32/text.hpp"
+#include "support/temp_dir.hpp"
+
+namespace ornavel::platform {
+namespace {
+
+using ornavel::testing::ReadFile;
+using ornavel::testing::TempDirTest;
+using ornavel::testing::WriteFile;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::UnorderedElementsAre;
+
+// ---- Environment and directory queries ------------------------------------------------------
+
+TEST(Environment, ProgramDirectoryIsTheExecutablesFolderWithoutSeparator) {
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    const std::string expected = win32::Utf8(std::filesystem::path(module).parent_path().wstring());
+    EXPECT_EQ(ProgramDirectory(), expected);
+    EXPECT_NE(ProgramDirectory().back(), '\\');
+}
+
+TEST(Environment, VariablesReadWholeAndMissingOnesAreEmpty) {
+    const std::string longValue(3000, 'x');
+    SetEnvironmentVariableW(L"ORNAVEL_TEST_LONG", win32::Wide(longValue).c_str());
+    SetEnvironmentVariableW(L"ORNAVEL_TEST_RU", L"C:\\Обои");
+    EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_LONG"), longValue);
+    EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_RU"), "C:\\Обои");
+    EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_NOT_SET"), "");
+    SetEnvironmentVariableW(L"windir", L"D:\\Win dows");
+    EXPECT_EQ(WindowsDirectory(), "D:\\Win dows");
+    SetEnvironmentVariableW(L"windir", L"C:\\windows");
+}
+
+class DirectoryQuery : public TempDirTest {};
+
+TEST_F(DirectoryQuery, NamesAsStoredAndOnlyPlainFiles) {
+    WriteFile(dir.file("Wallpaper.BMP"), "x");
+    std::filesystem::create_directory(dir.path() / "folder.bmp");
+    // The system compares without regard to case and reports the stored spelling.
+    EXPECT_EQ(FirstFileName(dir.file("wallpaper.bmp")), "Wallpaper.BMP");
+    EXPECT_EQ(FirstFileName(dir.file("folder.bmp")), "");
+    EXPECT_EQ(FirstFileName(dir.file("missing.bmp")), "");
+    EXPECT_EQ(FirstFileName(dir.file("nowhere\\x.bmp")), "");
+    WriteFile(dir.file("hidden.bmp"), "x");
+    SetFileAttributesW(win32::Wide(dir.file("hidden.bmp")).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(FirstFileName(dir.file("hidden.bmp")), "");
+}
+
+TEST_F(DirectoryQuery, CurrentDirectoryFollowsTheProcess) {
+    wchar_t before[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, before);
+    SetCurrentDirectoryW(dir.path().wstring().c_str());
+    EXPECT_TRUE(std::filesystem::equivalent(CurrentDirectory(), dir.path()));
+    SetCurrentDirectoryW(before);
+}
+
+// ---- File list -----------------------------------------------------------------------------
+
+class FileListing : public TempDirTest {};
+
+TEST_F(FileListing, MatchesEitherPatternWithoutRegardToCaseAndOnlyFiles) {
+    for (const wchar_t* name : {L"a.jpg", L"B.JPG", L"c.Bmp", L"d.png", L"e.jpeg", L"f.jpg.txt",
+                                L"g.bmpx", L"Фото.jpg"}) {
+        std::ofstream(dir.path() / name) << "x";
+    }
+    std::filesystem::create_directory(dir.path() / "folder.jpg");
+    EXPECT_THAT(ListFiles(dir.path().string(), "*.jpg;*.bmp"),
+                UnorderedElementsAre("a.jpg", "B.JPG", "c.Bmp", "Фото.jpg"));
+}
+
+TEST_F(FileListing, PatternsInTurnEachFileOnce) {
+    WriteFile(dir.file("one.bmp"), "x");
+    WriteFile(dir.file("two.jpg"), "x");
+    // The .jpg pattern is listed first; a file matching both patterns appears once.
+    EXPECT_THAT(ListFiles(dir.path().string(), "*.jpg;*.bmp"), ElementsAre("two.jpg", "one.bmp"));
+    EXPECT_THAT(ListFiles(dir.path().string(), "*.bmp;o*"), ElementsAre("one.bmp"));
+    EXPECT_THAT(ListFiles(dir.path().string(), ";;*.bmp;"), ElementsAre("one.bmp"));
+}
+
+TEST_F(FileListing, EmptyFolderTextAndEmptyFolderListNothing) {
+    EXPECT_THAT(ListFiles("", "*.jpg;*.bmp"), IsEmpty());
+    EXPECT_THAT(ListFiles(dir.path().string(), "*.jpg;*.bmp"), IsEmpty());
+    // A drive root keeps its separator and still lists.
+    EXPECT_NO_THROW(ListFiles("C:\\", "*.jpg;*.bmp"));
+}
+
+TEST_F(FileListing, MissingFolderOrFileIsAnErrorWithAReason) {
+    try {
+        ListFiles(dir.file("gone"), "*.jpg;*.bmp");
+        FAIL() << "no error for a missing folder";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "папка не существует");
+    }
+    WriteFile(dir.file("plain.txt"), "x");
+    EXPECT_THROW(ListFiles(dir.file("plain.txt"), "*.jpg"), Error);
+}
+
+// ---- Pictures ------------------------------------------------------------------------------
+
+using Microsoft::WRL::ComPtr;
+
+// Writes a width x height picture of one colour with the system's encoder for `container`.
+void Encode(const std::string& path, REFGUID container, UINT width, UINT height,
+            std::uint32_t bgra) {
+    win32::EnsureCom();
+    ComPtr<IWICImagingFactory> factory;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr,
+                                              CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)));
+    ComPtr<IWICStream> stream;
+    ASSERT_HRESULT_SUCCEEDED(factory->CreateStream(&stream));
+    ASSERT_HRESULT_SUCCEEDED(
+        stream->InitializeFromFilename(win32::Wide(path).c_str(), GENERIC_WRITE));
+    ComPtr<IWICBitmapEncoder> encoder;
+    ASSERT_HRESULT_SUCCEEDED(factory->CreateEncoder(container, nullptr, &encoder));
+    ASSERT_HRESULT_SUCCEEDED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache));
+    ComPtr<IWICBitmapFrameEncode> frame;
+    ASSERT_HRESULT_SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr));
+    ASSERT_HRESULT_SUCCEEDED(frame->Initialize(nullptr));
+    ASSERT_HRESULT_SUCCEEDED(frame->SetSize(width, height));
+    std::vector<std::uint32_t> pixels(std::size_t{width} * height, bgra);
+    ComPtr<IWICBitmap> bitmap;
+    ASSERT_HRESULT_SUCCEEDED(factory->CreateBitmapFromMemory(
+        width, height, GUID_WICPixelFormat32bppBGRA, width * 4,
+        static_cast<UINT>(pixels.size() * 4), reinterpret_cast<BYTE*>(pixels.data()), &bitmap));
+    ASSERT_HRESULT_SUCCEEDED(frame->WriteSource(bitmap.Get(), nullptr));
+    ASSERT_HRESULT_SUCCEEDED(frame->Commit());
+    ASSERT_HRESULT_SUCCEEDED(encoder->Commit());
+}
+
+struct BmpInfo {
+    bool valid = false;
+    int width = 0, height = 0, bits = 0;
+    std::uint8_t firstBlue = 0, firstGreen = 0, firstRed = 0;
+};
+
+BmpInfo ReadBmp(const std::string& path) {
+    const std::string bytes = ReadFile(path);
+    BmpInfo info;
+    if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0) return info;
+    std::int32_t width, height, offset;
+    std::uint16_t bits;
+    std::memcpy(&offset, bytes.data() + 10, 4);
+    std::memcpy(&width, bytes.data() + 18, 4);
+    std::memcpy(&height, bytes.data() + 22, 4);
+    std::memcpy(&bits, bytes.data() + 28, 2);
+    const std::size_t stride = (static_cast<std::size_t>(width) * bits / 8 + 3) & ~std::size_t{3};
+    info.valid = bytes.size() >= offset + stride * static_cast<std::size_t>(std::abs(height));
+    info.width = width;
+    info.height = std::abs(height);
+    info.bits = bits;
+    if (info.valid) {
+        info.firstBlue = static_cast<std::uint8_t>(bytes[offset]);
+        info.firstGreen = static_cast<std::uint8_t>(bytes[offset + 1]);
+        info.firstRed = static_cast<std::uint8_t>(bytes[offset + 2]);
+    }
+    return info;
+}
+
+class Pictures : public TempDirTest {};
+
+TEST_F(Pictures, LoadsBmpJpegGifAndPngInTheirOwnPixelSize) {
+    Encode(dir.file("p.bmp"), GUID_ContainerFormatBmp, 800, 600, 0xFF0000FF);
+    Encode(dir.file("p.jpg"), GUID_ContainerFormatJpeg, 641, 479, 0xFF00FF00);
+    Encode(dir.file("p.gif"), GUID_ContainerFormatGif, 33, 17, 0xFFFF0000);
+    Encode(dir.file("p.png"), GUID_ContainerFormatPng, 1, 1, 0x00000000);
+    for (auto [name, w, h] : {std::tuple{"p.bmp", 800, 600}, std::tuple{"p.jpg", 641, 479},
+                              std::tuple{"p.gif", 33, 17}, std::tuple{"p.png", 1, 1}}) {
+        const PicturePtr picture = LoadPicture(dir.file(name));
+        ASSERT_NE(picture, nullptr) << name;
+        EXPECT_EQ(picture->Width(), w) << name;
+        EXPECT_EQ(picture->Height(), h) << name;
+    }
+}
+
+TEST_F(Pictures, FilesThatAreNotPicturesAreErrorsWithAReason) {
+    WriteFile(dir.file("text.jpg"), "this is not a picture");
+    Encode(dir.file("whole.bmp"), GUID_ContainerFormatBmp, 300, 200, 0xFF808080);
+    WriteFile(dir.file("cut.bmp"), ReadFile(dir.file("whole.bmp")).substr(0, 60));
+    WriteFile(dir.file("empty.bmp"), "");
+    for (const char* name : {"text.jpg", "cut.bmp", "empty.bmp", "missing.bmp"}) {
+        try {
+            LoadPicture(dir.file(name));
+            ADD_FAILURE() << "no error for " << name;
+        } catch (const Error& e) {
+            EXPECT_THAT(std::string(e.what()), Not(IsEmpty())) << name;
+        }
+    }
+    try {
+        LoadPicture(dir.file("missing.bmp"));
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "файл не существует");
+    }
+}
+
+TEST_F(Pictures, SavesAJpegAsABitmapOfItsOwnSizeReplacingTheOldFile) {
+    Encode(dir.file("photo.jpg"), GUID_ContainerFormatJpeg, 333, 222, 0xFF2040C0);
+    const std::string jpeg = ReadFile(dir.file("photo.jpg"));
+    WriteFile(dir.file("wallpaper.bmp"), "old contents");
+    SavePicture(*LoadPicture(dir.file("photo.jpg")), dir.file("wallpaper.bmp"));
+    const BmpInfo bmp = ReadBmp(dir.file("wallpaper.bmp"));
+    ASSERT_TRUE(bmp.valid);
+    EXPECT_EQ(bmp.width, 333);
+    EXPECT_EQ(bmp.height, 222);
+    EXPECT_EQ(bmp.bits, 24);
+    EXPECT_NEAR(bmp.firstRed, 0x20, 8);
+    EXPECT_NEAR(bmp.firstGreen, 0x40, 8);
+    EXPECT_NEAR(bmp.firstBlue, 0xC0, 8);
+    // The source is never touched, and nothing is left beside the target.
+    EXPECT_EQ(ReadFile(dir.file("photo.jpg")), jpeg);
+    EXPECT_THAT(ListFiles(dir.path().string(), "*.part"), IsEmpty());
+    // A second save of the same picture gives the same file.
+    const std::string first = ReadFile(dir.file("wallpaper.bmp"));
+    SavePicture(*LoadPicture(dir.file("photo.jpg")), dir.file("wallpaper.bmp"));
+    EXPECT_EQ(ReadFile(dir.file("wallpaper.bmp")), first);
+}
+
+TEST_F(Pictures, TransparencyIsLaidOverWhite) {
+    Encode(dir.file("clear.png"), GUID_ContainerFormatPng, 4, 4, 0x00000000);
+    SavePicture(*LoadPicture(dir.file("clear.png")), dir.file("out.bmp"));
+    const BmpInfo bmp = ReadBmp(dir.file("out.bmp"));
+    ASSERT_TRUE(bmp.valid);
+    EXPECT_EQ(bmp.firstRed, 255);
+    EXPECT_EQ(bmp.firstGreen, 255);
+    EXPECT_EQ(bmp.firstBlue, 255);
+}
+
+TEST_F(Pictures, AFailedSaveLeavesTheOldFileAndReportsWhy) {
+    Encode(dir.file("p.bmp"), GUID_ContainerFormatBmp, 10, 10, 0xFF000000);
+    const PicturePtr picture = LoadPicture(dir.file("p.bmp"));
+    try {
+        SavePicture(*picture, dir.file("no such folder\\wallpaper.bmp"));
+        FAIL() << "no error for a missing folder";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "папка не существует");
+    }
+    // A target that cannot be replaced (a folder of that name) keeps its place.
+    std::filesystem::create_directory(dir.path() / "taken.bmp");
+    EXPECT_THROW(SavePicture(*picture, dir.file("taken.bmp")), Error);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "taken.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "taken.bmp.part"));
+}
+
+}  // namespace
+}  // namespace ornavel::platform
