@@ -117,11 +117,15 @@ void CheckOnlyOneLineChanged(std::string_view before, std::string_view after) {
     }
 }
 
+// A file in a directory of its own, both removed when the fuzzer exits.
 std::string TemporaryFile() {
-    char pattern[] = "/tmp/profile-fuzz-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    Check(dir != nullptr, "temporary directory");
-    return std::string(dir) + "/options.ini";
+    static char directory[] = "/tmp/profile-fuzz-XXXXXX";
+    Check(mkdtemp(directory) != nullptr, "temporary directory");
+    std::atexit([] {
+        unlink((std::string(directory) + "/options.ini").c_str());
+        rmdir(directory);
+    });
+    return std::string(directory) + "/options.ini";
 }
 
 std::string Slurp(const std::string& path) {

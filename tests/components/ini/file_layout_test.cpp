@@ -67,9 +67,9 @@ TEST_F(FileLayoutTest, NewSectionStartsOnANewLineAtTheEnd) {
     EXPECT_EQ(After("  loose line\n[Broken\n"), "  loose line\n[Broken\n[Main]\r\nPath=new\r\n");
 }
 
-TEST_F(FileLayoutTest, NamesOfNewLinesLoseLeadingBlanksOnly) {
-    // Wine stores the names this way too; reading them back trims the rest.
-    EXPECT_EQ(After("", " Main", "  Path", "  v"), "[Main]\r\nPath=v\r\n");
+TEST_F(FileLayoutTest, NewLinesLoseLeadingBlanksOnly) {
+    // Reading them back trims the trailing ones.
+    EXPECT_EQ(After("", " Main", "  Path", "  v  "), "[Main]\r\nPath=v  \r\n");
     EXPECT_EQ(ini.RINI("Main", "Path"), "v");
 }
 

@@ -164,11 +164,5 @@ TEST_F(SettingsFileTest, ValuesAreCutByCharactersNeverInsideOne) {
     EXPECT_EQ(ReadPrivateProfile("Main", "Path", "", 3, path), "\xFF\xC3");
 }
 
-TEST_F(SettingsFileTest, SectionAndKeyNamesFoldCyrillicCase) {
-    EXPECT_TRUE(WritePrivateProfile("Настройки", "Ёлка", "да", path));
-    EXPECT_EQ(ReadPrivateProfile("НАСТРОЙКИ", "ёЛКА", "", 255, path), "да");
-    EXPECT_EQ(ReadPrivateProfile("настройки", "елка", "", 255, path), "");
-}
-
 }  // namespace
 }  // namespace ornavel::platform
