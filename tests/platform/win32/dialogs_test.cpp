@@ -1,0 +1,193 @@
+// The shell's folder browser and open-file dialog, shown for real and driven from a second
+// thread as a user would: select, confirm, cancel.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "components/dialogs/common_dialog.hpp"
+#include "drive.hpp"
+#include "platform/win32/text.hpp"
+#include "support/temp_dir.hpp"
+
+namespace ornavel {
+namespace {
+
+namespace win32 = platform::win32;
+using testing::ClassOf;
+using testing::FindDescendant;
+using testing::WaitFor;
+using testing::WaitForTopWindow;
+
+constexpr wchar_t kDialogClass[] = L"#32770";
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+    wchar_t text[MAX_PATH] = L"";
+    TVITEMW info{};
+    info.mask = TVIF_TEXT;
+    info.hItem = item;
+    info.pszText = text;
+    info.cchTextMax = MAX_PATH;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
+    return text;
+}
+
+std::wstring Lower(std::wstring text) {
+    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// The child of `item` whose text satisfies `match`, after expanding `item`.
+template <typename Match>
+HTREEITEM FindChild(HWND tree, HTREEITEM item, Match match) {
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+    for (auto child = TreeView_GetChild(tree, item); child != nullptr;
+         child = TreeView_GetNextSibling(tree, child)) {
+        if (match(Lower(ItemText(tree, child)))) return child;
+    }
+    return nullptr;
+}
+
+// Selects `path` (a drive letter, a colon and folders) in the folder browser's tree, the way
+// a user opens the computer, the drive and each folder in turn.
+bool SelectFolder(HWND dialog, const std::filesystem::path& path) {
+    HWND tree = FindDescendant(dialog, 0, WC_TREEVIEWW);
+    if (tree == nullptr) return false;
+    const std::wstring drive = Lower(path.root_name().wstring());  // "c:"
+    HTREEITEM item = nullptr;
+    for (auto top = TreeView_GetChild(tree, TreeView_GetRoot(tree)); top != nullptr && !item;
+         top = TreeView_GetNextSibling(tree, top)) {
+        item = FindChild(tree, top, [&](const std::wstring& text) {
+            return text.find(drive) != std::wstring::npos;
+        });
+    }
+    for (const auto& part : path.relative_path()) {
+        if (item == nullptr) return false;
+        const std::wstring name = Lower(part.wstring());
+        item = FindChild(tree, item, [&](const std::wstring& text) { return text == name; });
+    }
+    return item != nullptr && TreeView_SelectItem(tree, item);
+}
+
+HWND Button(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+class FolderBrowser : public testing::TempDirTest {
+  protected:
+    void SetUp() override { SKIP_WITHOUT_DISPLAY(); }
+};
+
+TEST_F(FolderBrowser, ChoosingAFolderSeveralLevelsDeepGivesItsFullPath) {
+    const auto folder = dir.path() / "level one" / "two";
+    std::filesystem::create_directories(folder);
+    std::wstring title;
+    bool selected = false;
+    std::thread user([&] {
+        HWND dialog = WaitForTopWindow(0, kDialogClass);
+        if (dialog == nullptr) return;
+        title = testing::DialogText(dialog);
+        selected = SelectFolder(dialog, folder);
+        SendMessageW(Button(dialog, selected ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+    });
+    const std::string chosen = CommonDialog().OpenFolder("Pick a folder of pictures", 0);
+    user.join();
+    ASSERT_TRUE(selected);
+    EXPECT_NE(title.find(L"Pick a folder of pictures"), std::wstring::npos);
+    EXPECT_TRUE(std::filesystem::equivalent(win32::Wide(chosen), folder)) << chosen;
+    EXPECT_NE(chosen.back(), '\\');
+}
+
+TEST_F(FolderBrowser, ADriveRootKeepsItsSeparator) {
+    std::thread user([&] {
+        HWND dialog = WaitForTopWindow(0, kDialogClass);
+        if (dialog == nullptr) return;
+        const bool selected = SelectFolder(dialog, dir.path().root_name());
+        SendMessageW(Button(dialog, selected ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+    });
+    const std::string chosen = CommonDialog().OpenFolder("Root", 0);
+    user.join();
+    EXPECT_EQ(chosen, win32::Utf8(dir.path().root_name().wstring()) + "\\");
+}
+
+TEST_F(FolderBrowser, CancelGivesEmptyText) {
+    std::thread user([&] {
+        HWND dialog = WaitForTopWindow(0, kDialogClass);
+        if (dialog != nullptr) SendMessageW(Button(dialog, IDCANCEL), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(CommonDialog().OpenFolder("Cancel me", 0), "");
+    user.join();
+}
+
+class FilePicker : public testing::TempDirTest {
+  protected:
+    void SetUp() override {
+        SKIP_WITHOUT_DISPLAY();
+        GetCurrentDirectoryW(MAX_PATH, before_);
+        SetCurrentDirectoryW(dir.path().wstring().c_str());
+    }
+    void TearDown() override { SetCurrentDirectoryW(before_); }
+
+    // Shows the dialog; `user` runs on another thread with the dialog's window.
+    template <typename User>
+    std::string Open(const std::string& title, const std::string& mask, User user) {
+        std::thread other([&] {
+            HWND dialog = WaitForTopWindow(0, kDialogClass, win32::Wide(title).c_str());
+            if (dialog != nullptr) user(dialog);
+        });
+        const std::string chosen = CommonDialog().OpenFile(title, mask, 0);
+        other.join();
+        return chosen;
+    }
+
+    // Types `name` into the file name box and presses the dialog's Open button.
+    static void TypeAndConfirm(HWND dialog, const std::wstring& name) {
+        HWND box = GetDlgItem(dialog, 0x47c);  // the file name combo box
+        if (box != nullptr && ClassOf(box) != L"Edit") box = FindDescendant(box, 0, L"Edit");
+        if (box == nullptr) box = GetDlgItem(dialog, 0x480);  // the plain file name box
+        SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        SendMessageW(Button(dialog, IDOK), BM_CLICK, 0, 0);
+    }
+
+    wchar_t before_[MAX_PATH];
+};
+
+constexpr char kMask[] = "Pictures (*.jpg;*.bmp)\0*.jpg;*.bmp\0All files (*.*)\0*.*\0";
+
+TEST_F(FilePicker, ConfirmingAnExistingFileGivesItsFullPath) {
+    std::ofstream(dir.path() / "photo.jpg") << "x";
+    int filters = 0, selectedFilter = -1;
+    const std::string chosen =
+        Open("Open a picture", std::string(kMask, sizeof kMask - 1), [&](HWND dialog) {
+            HWND types = GetDlgItem(dialog, 0x470);
+            filters = static_cast<int>(SendMessageW(types, CB_GETCOUNT, 0, 0));
+            selectedFilter = static_cast<int>(SendMessageW(types, CB_GETCURSEL, 0, 0));
+            TypeAndConfirm(dialog, L"photo.jpg");
+        });
+    EXPECT_EQ(filters, 2);
+    EXPECT_EQ(selectedFilter, 0);
+    ASSERT_FALSE(chosen.empty());
+    EXPECT_EQ(chosen.front(), dir.path().string().front());  // starts with the drive
+    EXPECT_TRUE(std::filesystem::equivalent(win32::Wide(chosen), dir.path() / "photo.jpg"));
+}
+
+TEST_F(FilePicker, ATypedNameOfAMissingFileIsAcceptedInTheCurrentDirectory) {
+    const std::string chosen = Open("New name", std::string(kMask, sizeof kMask - 1),
+                                    [](HWND dialog) { TypeAndConfirm(dialog, L"not there.bmp"); });
+    EXPECT_EQ(std::filesystem::path(win32::Wide(chosen)).filename(), L"not there.bmp");
+    EXPECT_TRUE(std::filesystem::equivalent(
+        std::filesystem::path(win32::Wide(chosen)).parent_path(), dir.path()));
+    EXPECT_NE(chosen.back(), ' ');  // the buffer's blanks are gone
+}
+
+TEST_F(FilePicker, CancelGivesEmptyText) {
+    const std::string chosen =
+        Open("Cancel this", std::string(kMask, sizeof kMask - 1),
+             [](HWND dialog) { SendMessageW(Button(dialog, IDCANCEL), BM_CLICK, 0, 0); });
+    EXPECT_EQ(chosen, "");
+}
+
+}  // namespace
+}  // namespace ornavel
