@@ -1,5 +1,6 @@
 #include "platform/environment.hpp"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,13 +26,21 @@ std::string WithoutTrailingSlash(std::string path) {
     return path;
 }
 
+// $HOME, or the home directory of the user's account when it is not set.
+std::string HomeDirectory() {
+    std::string home = EnvironmentVariable("HOME");
+    if (home.empty()) {
+        if (const passwd* account = getpwuid(getuid()))
+            home = account->pw_dir ? account->pw_dir : "";
+    }
+    return WithoutTrailingSlash(home);
+}
+
 // $variable when it holds an absolute path (a relative one is to be ignored), else
 // $HOME/fallback.
 std::string XdgDirectory(const char* variable, const char* fallback) {
     std::string base = EnvironmentVariable(variable);
-    if (base.empty() || base.front() != '/') {
-        base = WithoutTrailingSlash(EnvironmentVariable("HOME")) + "/" + fallback;
-    }
+    if (base.empty() || base.front() != '/') base = HomeDirectory() + "/" + fallback;
     std::string dir = WithoutTrailingSlash(base) + "/ornavel";
     MakeDirectories(dir);
     return dir;
