@@ -173,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         }
 
         // Now and then the same through the file on disk.
-        if (data.ConsumeIntegralInRange<int>(0, 31) == 0) {
+        if (data.ConsumeIntegralInRange<int>(0, 255) == 0) {
             std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
             Check(ornavel::platform::WritePrivateProfile(section, key, value, file), "file write");
             Check(Slurp(file) == now, "file holds the edited text");

@@ -28,7 +28,7 @@ std::string_view Trim(std::string_view s) {
 // The system handles names and values as NUL-terminated strings: a NUL ends them.
 std::string_view UpToNul(std::string_view s) { return s.substr(0, s.find('\0')); }
 
-bool SameName(std::string_view a, std::string_view b) { return utf8::Fold(a) == utf8::Fold(b); }
+bool SameName(std::string_view a, std::string_view b) { return utf8::SameFolded(a, b); }
 
 // One physical line: its text runs from `begin` to `end`, and its terminator (CR LF, CR or LF;
 // none on a last line without one) up to `next`.

@@ -56,4 +56,17 @@ std::u32string Fold(std::string_view text) {
     return out;
 }
 
+bool SameFolded(std::string_view a, std::string_view b) {
+    std::size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const Decoded x = Decode(a, i), y = Decode(b, j);
+        const char32_t fx = x.code >= kRawByte ? x.code : FoldCase(x.code);
+        const char32_t fy = y.code >= kRawByte ? y.code : FoldCase(y.code);
+        if (fx != fy) return false;
+        i += x.length;
+        j += y.length;
+    }
+    return i == a.size() && j == b.size();
+}
+
 }  // namespace ornavel::platform::utf8

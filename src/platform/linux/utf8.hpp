@@ -19,4 +19,7 @@ char32_t CharAt(std::string_view text, std::size_t pos);
 // comparing without regard to case.
 std::u32string Fold(std::string_view text);
 
+// Whether the two texts are equal without regard to case, as Fold compares them.
+bool SameFolded(std::string_view a, std::string_view b);
+
 }  // namespace ornavel::platform::utf8
