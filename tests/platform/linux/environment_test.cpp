@@ -67,13 +67,5 @@ TEST_F(EnvironmentTest, WindowsDirectoryIsWindirOrTheDataHome) {
     EXPECT_EQ(WindowsDirectory(), dir.file("home/.local/share/ornavel"));
 }
 
-TEST_F(EnvironmentTest, VariablesAndTheCurrentDirectory) {
-    SetEnv("ORNAVEL_TEST_VARIABLE", "значение");
-    EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_VARIABLE"), "значение");
-    SetEnv("ORNAVEL_TEST_VARIABLE", "");
-    EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_VARIABLE"), "");
-    EXPECT_EQ(CurrentDirectory(), fs::current_path().string());
-}
-
 }  // namespace
 }  // namespace ornavel::platform

@@ -102,13 +102,5 @@ TEST_F(FileListTest, FirstFileNameFindsOnlyAPlainFileAtThatPath) {
     EXPECT_EQ(FirstFileName(""), "");
 }
 
-TEST(ReasonFromErrno, GivesShortRussianReasons) {
-    EXPECT_EQ(ReasonFromErrno(ENOENT), "файл или папка не существует");
-    EXPECT_EQ(ReasonFromErrno(EACCES), "нет доступа");
-    EXPECT_EQ(ReasonFromErrno(EPERM), "нет доступа");
-    EXPECT_EQ(ReasonFromErrno(ENOSPC), "нет места на диске");
-    EXPECT_FALSE(ReasonFromErrno(EXDEV).empty());
-}
-
 }  // namespace
 }  // namespace ornavel::platform
