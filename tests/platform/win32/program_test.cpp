@@ -283,6 +283,74 @@ TEST_F(Program, ExitAndTheCloseBoxEndAtOnceWithoutTouchingTheSettings) {
     EXPECT_EQ(ornavel::testing::ReadFile(Options().string()), before);
 }
 
+// The control that has the keyboard focus in the program.
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
+TEST_F(Program, FocusStartsInTheListAndTabSkipsTheDisabledInstallButton) {
+    Picture("a.bmp", 8, 6);
+    SaveFolder(folder_);
+    StartMain();
+    ASSERT_TRUE(WaitFor([&] { return FocusOf(main_) == Control("List1"); }));
+    Key("List1", VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(main_) == Control("Command2"); }));
+    Key("Command2", VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(main_) == Control("List1"); }));
+
+    Key("List1", VK_HOME);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(Control("Command1")) != FALSE; }));
+    Key("List1", VK_TAB);
+    Key("Command2", VK_TAB);
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(main_) == Control("Command1"); }));
+
+    // Choosing another folder from the menu moves the focus to the install button first.
+    Key("Command1", VK_TAB);
+    ASSERT_TRUE(WaitFor([&] { return FocusOf(main_) == Control("List1"); }));
+    Menu("select_folder");
+    HWND browser = WaitForTopWindow(process_.dwProcessId, kDialogClass);
+    ASSERT_NE(browser, nullptr);
+    PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(browser); }));
+    EXPECT_TRUE(WaitFor([&] { return FocusOf(main_) == Control("Command1"); }));
+    EXPECT_EQ(ListCount(), 1);
+    EXPECT_EQ(Caption("Label3"), L"8 x 6");
+}
+
+TEST_F(Program, AtAHigherScaleTheLayoutGrowsAndThePictureKeepsItsSize) {
+    DWORD saved = 0, size = sizeof saved;
+    const bool had = RegGetValueW(HKEY_CURRENT_CONFIG, L"Software\\Fonts", L"LogPixels",
+                                  RRF_RT_REG_DWORD, nullptr, &saved, &size) == ERROR_SUCCESS;
+    const DWORD dpi = 144;
+    RegSetKeyValueW(HKEY_CURRENT_CONFIG, L"Software\\Fonts", L"LogPixels", REG_DWORD, &dpi,
+                    sizeof dpi);
+    Picture("photo.jpg", 800, 600);
+    SaveFolder(folder_);
+    SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    StartMain();
+    if (had) {
+        RegSetKeyValueW(HKEY_CURRENT_CONFIG, L"Software\\Fonts", L"LogPixels", REG_DWORD, &saved,
+                        sizeof saved);
+    } else {
+        RegDeleteKeyValueW(HKEY_CURRENT_CONFIG, L"Software\\Fonts", L"LogPixels");
+    }
+    RECT client;
+    GetClientRect(main_, &client);
+    const UINT scale = MulDiv(client.right, 96, 350);
+    if (scale == 96) GTEST_SKIP() << "the system did not take the higher scale";
+    EXPECT_EQ(client.right, MulDiv(350, scale, 96));
+    EXPECT_EQ(client.bottom, MulDiv(240, scale, 96));
+    RECT list;
+    GetWindowRect(Control("List1"), &list);
+    EXPECT_EQ(list.right - list.left, MulDiv(125, scale, 96));
+    ASSERT_TRUE(WaitFor([&] { return ListCount() == 1; }));
+    Key("List1", VK_HOME);
+    EXPECT_TRUE(WaitFor([&] { return Caption("Label3") == L"800 x 600"; })) << Caption("Label3");
+}
+
 class AboutWindow : public Program {
   protected:
     void SetUp() override {
