@@ -26,9 +26,10 @@ void SetRunning(bool running) { g_running = running; }
 bool Ending() { return g_ending; }
 int EndStatus() { return g_status; }
 
-void EndWith(int status) {
-    if (!g_ending) g_status = status;
-    g_ending = true;
+namespace {
+
+// Every window of the program disappears and the event loops return.
+void CloseAll() {
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND window, LPARAM) -> BOOL {
@@ -42,12 +43,23 @@ void EndWith(int status) {
     PostQuitMessage(g_status);
 }
 
+}  // namespace
+
+void EndWith(int status) {
+    if (!g_ending) g_status = status;
+    g_ending = true;
+    CloseAll();
+}
+
 void ReportEscapedError(const std::string& what) {
     if (g_ending) return;
+    // No handler runs any more, also while the report is shown.
+    g_ending = true;
+    g_status = 1;
     const std::wstring text =
         L"Ошибка выполнения программы:\n\n" + Wide(what) + L"\n\nПрограмма будет закрыта.";
     MessageBoxW(GetActiveWindow(), text.c_str(), L"Ornavel", MB_OK | MB_ICONERROR | MB_TASKMODAL);
-    EndWith(1);
+    CloseAll();
 }
 
 }  // namespace win32
