@@ -281,6 +281,14 @@ TEST_F(Program, ExitAndTheCloseBoxEndAtOnceWithoutTouchingTheSettings) {
     Menu("exit");
     EXPECT_EQ(WaitForExit(), 0u);
     EXPECT_EQ(ornavel::testing::ReadFile(Options().string()), before);
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+    process_ = {};
+
+    StartMain();
+    PostMessageW(main_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(), 0u);
+    EXPECT_EQ(ornavel::testing::ReadFile(Options().string()), before);
 }
 
 // The control that has the keyboard focus in the program.
