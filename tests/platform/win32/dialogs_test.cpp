@@ -20,58 +20,11 @@ namespace {
 namespace win32 = platform::win32;
 using testing::ClassOf;
 using testing::FindDescendant;
+using testing::SelectFolder;
 using testing::WaitFor;
 using testing::WaitForTopWindow;
 
 constexpr wchar_t kDialogClass[] = L"#32770";
-
-std::wstring ItemText(HWND tree, HTREEITEM item) {
-    wchar_t text[MAX_PATH] = L"";
-    TVITEMW info{};
-    info.mask = TVIF_TEXT;
-    info.hItem = item;
-    info.pszText = text;
-    info.cchTextMax = MAX_PATH;
-    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
-    return text;
-}
-
-std::wstring Lower(std::wstring text) {
-    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
-// The child of `item` whose text satisfies `match`, after expanding `item`.
-template <typename Match>
-HTREEITEM FindChild(HWND tree, HTREEITEM item, Match match) {
-    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
-    for (auto child = TreeView_GetChild(tree, item); child != nullptr;
-         child = TreeView_GetNextSibling(tree, child)) {
-        if (match(Lower(ItemText(tree, child)))) return child;
-    }
-    return nullptr;
-}
-
-// Selects `path` (a drive letter, a colon and folders) in the folder browser's tree, the way
-// a user opens the computer, the drive and each folder in turn.
-bool SelectFolder(HWND dialog, const std::filesystem::path& path) {
-    HWND tree = FindDescendant(dialog, 0, WC_TREEVIEWW);
-    if (tree == nullptr) return false;
-    const std::wstring drive = Lower(path.root_name().wstring());  // "c:"
-    HTREEITEM item = nullptr;
-    for (auto top = TreeView_GetChild(tree, TreeView_GetRoot(tree)); top != nullptr && !item;
-         top = TreeView_GetNextSibling(tree, top)) {
-        item = FindChild(tree, top, [&](const std::wstring& text) {
-            return text.find(drive) != std::wstring::npos;
-        });
-    }
-    for (const auto& part : path.relative_path()) {
-        if (item == nullptr) return false;
-        const std::wstring name = Lower(part.wstring());
-        item = FindChild(tree, item, [&](const std::wstring& text) { return text == name; });
-    }
-    return item != nullptr && TreeView_SelectItem(tree, item);
-}
 
 HWND Button(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 

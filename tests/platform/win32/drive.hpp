@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -113,6 +116,56 @@ inline std::wstring DosPath(const std::string& unixPath) {
     std::wstring path = L"Z:";
     for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
     return path;
+}
+
+// ---- The shell's folder browser -------------------------------------------------------------
+
+inline std::wstring ItemText(HWND tree, HTREEITEM item) {
+    wchar_t text[MAX_PATH] = L"";
+    TVITEMW info{};
+    info.mask = TVIF_TEXT;
+    info.hItem = item;
+    info.pszText = text;
+    info.cchTextMax = MAX_PATH;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
+    return text;
+}
+
+inline std::wstring Lower(std::wstring text) {
+    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// The child of `item` whose text satisfies `match`, after expanding `item`.
+template <typename Match>
+HTREEITEM FindChild(HWND tree, HTREEITEM item, Match match) {
+    SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
+    for (auto child = TreeView_GetChild(tree, item); child != nullptr;
+         child = TreeView_GetNextSibling(tree, child)) {
+        if (match(Lower(ItemText(tree, child)))) return child;
+    }
+    return nullptr;
+}
+
+// Selects `path` (a drive letter, a colon and folders) in the folder browser's tree, the way
+// a user opens the computer, the drive and each folder in turn.
+inline bool SelectFolder(HWND dialog, const std::filesystem::path& path) {
+    HWND tree = FindDescendant(dialog, 0, WC_TREEVIEWW);
+    if (tree == nullptr) return false;
+    const std::wstring drive = Lower(path.root_name().wstring());  // "c:"
+    HTREEITEM item = nullptr;
+    for (auto top = TreeView_GetChild(tree, TreeView_GetRoot(tree)); top != nullptr && !item;
+         top = TreeView_GetNextSibling(tree, top)) {
+        item = FindChild(tree, top, [&](const std::wstring& text) {
+            return text.find(drive) != std::wstring::npos;
+        });
+    }
+    for (const auto& part : path.relative_path()) {
+        if (item == nullptr) return false;
+        const std::wstring name = Lower(part.wstring());
+        item = FindChild(tree, item, [&](const std::wstring& text) { return text == name; });
+    }
+    return item != nullptr && TreeView_SelectItem(tree, item);
 }
 
 }  // namespace ornavel::testing
