@@ -167,7 +167,6 @@ class Win32Window final : public Window {
     std::map<std::tuple<std::string_view, int, bool, bool, int>, HFONT> fonts_;
     std::vector<HWND> disabled_;  // the windows a modal show disabled
     HWND focus_ = nullptr;        // the control that had the focus when the window was left
-    bool modal_ = false;
 };
 
 // ---- Controls ------------------------------------------------------------------------------
@@ -467,101 +466,108 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
             SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
         }
     }
-    BuildMenu();
+    // A control that cannot be made takes the window with it.
+    try {
+        BuildMenu();
 
-    tooltip_ =
-        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, Instance(), nullptr);
+        tooltip_ =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, Instance(), nullptr);
 
-    const auto& controls = layout.controls;
-    for (std::size_t index = 0; index < controls.size(); ++index) {
-        const layout::Control& spec = controls[index];
-        const int id = win32::kFirstControlId + static_cast<int>(index);
-        std::unique_ptr<Item> item;
-        const wchar_t* className = nullptr;
-        DWORD childStyle = WS_CHILD | WS_CLIPSIBLINGS;
-        DWORD exStyle = 0;
-        switch (spec.kind) {
-            case layout::Kind::Label:
-                item = std::make_unique<LabelItem>(*this, spec, id);
-                className = L"STATIC";
-                childStyle |= SS_NOPREFIX;
-                if (spec.transparent) {
-                    childStyle |= SS_OWNERDRAW;
-                } else {
-                    childStyle |= spec.align == layout::Align::Right    ? SS_RIGHT
-                                  : spec.align == layout::Align::Center ? SS_CENTER
-                                                                        : SS_LEFT;
+        const auto& controls = layout.controls;
+        for (std::size_t index = 0; index < controls.size(); ++index) {
+            const layout::Control& spec = controls[index];
+            const int id = win32::kFirstControlId + static_cast<int>(index);
+            std::unique_ptr<Item> item;
+            const wchar_t* className = nullptr;
+            DWORD childStyle = WS_CHILD | WS_CLIPSIBLINGS;
+            DWORD exStyle = 0;
+            switch (spec.kind) {
+                case layout::Kind::Label:
+                    item = std::make_unique<LabelItem>(*this, spec, id);
+                    className = L"STATIC";
+                    childStyle |= SS_NOPREFIX;
+                    if (spec.transparent) {
+                        childStyle |= SS_OWNERDRAW;
+                    } else {
+                        childStyle |= spec.align == layout::Align::Right    ? SS_RIGHT
+                                      : spec.align == layout::Align::Center ? SS_CENTER
+                                                                            : SS_LEFT;
+                    }
+                    if (spec.link) childStyle |= SS_NOTIFY;
+                    if (spec.border == layout::Border::Single) exStyle |= WS_EX_STATICEDGE;
+                    break;
+                case layout::Kind::Button:
+                    item = std::make_unique<ButtonItem>(*this, spec, id);
+                    className = L"BUTTON";
+                    childStyle |= BS_PUSHBUTTON;
+                    if (spec.art == layout::Art::FolderGlyph) childStyle |= BS_ICON;
+                    break;
+                case layout::Kind::Frame:
+                    item = std::make_unique<PlainItem>(*this, spec, id);
+                    className = kFrameClass;
+                    childStyle |= WS_CLIPCHILDREN;
+                    exStyle |= WS_EX_CONTROLPARENT;
+                    break;
+                case layout::Kind::ListBox:
+                    item = std::make_unique<ListItem>(*this, spec, id);
+                    className = L"LISTBOX";
+                    childStyle |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | WS_VSCROLL;
+                    exStyle |= WS_EX_CLIENTEDGE;
+                    break;
+                case layout::Kind::FileList:
+                    item = std::make_unique<FileListItem>(*this, spec, id);
+                    break;
+                case layout::Kind::Image:
+                case layout::Kind::PictureBox:
+                    item = std::make_unique<PictureItem>(*this, spec, id);
+                    className = kPictureClass;
+                    break;
+                case layout::Kind::Component:
+                    item = std::make_unique<PlainItem>(*this, spec, id);
+                    break;
+            }
+            for (std::size_t c = 0; c < index && !spec.container.empty(); ++c) {
+                if (controls[c].name == spec.container) {
+                    item->container = items_[c]->hwnd();
+                    item->containerIndex = static_cast<int>(c);
                 }
-                if (spec.link) childStyle |= SS_NOTIFY;
-                if (spec.border == layout::Border::Single) exStyle |= WS_EX_STATICEDGE;
-                break;
-            case layout::Kind::Button:
-                item = std::make_unique<ButtonItem>(*this, spec, id);
-                className = L"BUTTON";
-                childStyle |= BS_PUSHBUTTON;
-                if (spec.art == layout::Art::FolderGlyph) childStyle |= BS_ICON;
-                break;
-            case layout::Kind::Frame:
-                item = std::make_unique<PlainItem>(*this, spec, id);
-                className = kFrameClass;
-                childStyle |= WS_CLIPCHILDREN;
-                exStyle |= WS_EX_CONTROLPARENT;
-                break;
-            case layout::Kind::ListBox:
-                item = std::make_unique<ListItem>(*this, spec, id);
-                className = L"LISTBOX";
-                childStyle |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | WS_VSCROLL;
-                exStyle |= WS_EX_CLIENTEDGE;
-                break;
-            case layout::Kind::FileList:
-                item = std::make_unique<FileListItem>(*this, spec, id);
-                break;
-            case layout::Kind::Image:
-            case layout::Kind::PictureBox:
-                item = std::make_unique<PictureItem>(*this, spec, id);
-                className = kPictureClass;
-                break;
-            case layout::Kind::Component:
-                item = std::make_unique<PlainItem>(*this, spec, id);
-                break;
-        }
-        for (std::size_t c = 0; c < index && !spec.container.empty(); ++c) {
-            if (controls[c].name == spec.container) {
-                item->container = items_[c]->hwnd();
-                item->containerIndex = static_cast<int>(c);
             }
-        }
-        if (item->container == nullptr) item->container = hwnd_;
-        if (className != nullptr) {
-            if (spec.visible) childStyle |= WS_VISIBLE;
-            if (!spec.enabled) childStyle |= WS_DISABLED;
-            if (spec.tabIndex >= 0) childStyle |= WS_TABSTOP;
-            void* param = spec.kind == layout::Kind::Frame ? static_cast<void*>(this)
-                                                           : static_cast<void*>(item.get());
-            HWND child = CreateWindowExW(
-                exStyle, className, Wide(std::string(spec.caption)).c_str(), childStyle, spec.left,
-                spec.top, spec.width, spec.height, item->container,
-                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), param);
-            if (child == nullptr) throw std::runtime_error("не удалось создать элемент окна");
-            item->set_hwnd(child);
-            // The first control listed lies on top within its container.
-            SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-            if (spec.link && tooltip_ != nullptr && !spec.tooltip.empty()) {
-                std::wstring text = Wide(std::string(spec.tooltip));  // the tooltip copies it
-                TTTOOLINFOW tool{};
-                tool.cbSize = TTTOOLINFOW_V2_SIZE;
-                tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-                tool.hwnd = item->container;
-                tool.uId = reinterpret_cast<UINT_PTR>(child);
-                tool.lpszText = text.data();
-                SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+            if (item->container == nullptr) item->container = hwnd_;
+            if (className != nullptr) {
+                if (spec.visible) childStyle |= WS_VISIBLE;
+                if (!spec.enabled) childStyle |= WS_DISABLED;
+                if (spec.tabIndex >= 0) childStyle |= WS_TABSTOP;
+                void* param = spec.kind == layout::Kind::Frame ? static_cast<void*>(this)
+                                                               : static_cast<void*>(item.get());
+                HWND child = CreateWindowExW(
+                    exStyle, className, Wide(std::string(spec.caption)).c_str(), childStyle,
+                    spec.left, spec.top, spec.width, spec.height, item->container,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), param);
+                if (child == nullptr) throw std::runtime_error("не удалось создать элемент окна");
+                item->set_hwnd(child);
+                // The first control listed lies on top within its container.
+                SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                if (spec.link && tooltip_ != nullptr && !spec.tooltip.empty()) {
+                    std::wstring text = Wide(std::string(spec.tooltip));  // the tooltip copies it
+                    TTTOOLINFOW tool{};
+                    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+                    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+                    tool.hwnd = item->container;
+                    tool.uId = reinterpret_cast<UINT_PTR>(child);
+                    tool.lpszText = text.data();
+                    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+                }
             }
+            items_.push_back(std::move(item));
         }
-        items_.push_back(std::move(item));
+        LayOut();
+    } catch (...) {
+        DestroyWindow(hwnd_);
+        throw;
     }
-    LayOut();
 }
 
 Win32Window::~Win32Window() {
@@ -737,7 +743,6 @@ void Win32Window::ShowModal() {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(this));
-    modal_ = true;
     Show();
     while (!Destroyed() && !win32::Ending()) {
         if (!win32::PumpOne()) break;
@@ -968,7 +973,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         case WM_DESTROY:
             if (top) {
                 hwnd_ = nullptr;
-                if (menu_ != nullptr) menu_ = nullptr;  // destroyed with the window
+                menu_ = nullptr;  // destroyed with the window
                 if (--g_liveWindows == 0 && win32::Running()) PostQuitMessage(win32::EndStatus());
             }
             break;
