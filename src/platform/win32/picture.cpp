@@ -1,7 +1,8 @@
 #include "platform/picture.hpp"
 
-#include <wincodec.h>
 #include <windows.h>
+
+#include <wincodec.h>
 #include <wrl/client.h>
 
 #include <algorithm>
@@ -31,7 +32,41 @@ ComPtr<IWICImagingFactory> Factory() {
     return factory;
 }
 
-// The first frame, converted to 32-bit BGRA and laid over white.
+// The turn that makes a frame upright, from its EXIF orientation tag; none when it has none.
+WICBitmapTransformOptions Orientation(IWICBitmapFrameDecode& frame) {
+    ComPtr<IWICMetadataQueryReader> query;
+    if (FAILED(frame.GetMetadataQueryReader(&query))) return WICBitmapTransformRotate0;
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    int orientation = 1;
+    if (SUCCEEDED(query->GetMetadataByName(L"/app1/ifd/{ushort=274}", &value)) &&
+        value.vt == VT_UI2) {
+        orientation = value.uiVal;
+    }
+    PropVariantClear(&value);
+    switch (orientation) {
+        case 2:
+            return WICBitmapTransformFlipHorizontal;
+        case 3:
+            return WICBitmapTransformRotate180;
+        case 4:
+            return WICBitmapTransformFlipVertical;
+        case 5:
+            return static_cast<WICBitmapTransformOptions>(WICBitmapTransformRotate90 |
+                                                          WICBitmapTransformFlipHorizontal);
+        case 6:
+            return WICBitmapTransformRotate90;
+        case 7:
+            return static_cast<WICBitmapTransformOptions>(WICBitmapTransformRotate270 |
+                                                          WICBitmapTransformFlipHorizontal);
+        case 8:
+            return WICBitmapTransformRotate270;
+        default:
+            return WICBitmapTransformRotate0;
+    }
+}
+
+// The first frame, turned upright, converted to 32-bit BGRA and laid over white.
 std::shared_ptr<const win32::Bitmap> Decode(IWICImagingFactory& factory,
                                             IWICBitmapDecoder& decoder) {
     ComPtr<IWICBitmapFrameDecode> frame;
@@ -39,12 +74,25 @@ std::shared_ptr<const win32::Bitmap> Decode(IWICImagingFactory& factory,
     UINT width = 0, height = 0;
     Check(frame->GetSize(&width, &height));
     if (width == 0 || height == 0) throw Error("изображение пустое");
-    const std::uint64_t bytes = std::uint64_t{width} * height * 4;
-    if (bytes > kMaxDecodedBytes) throw Error("изображение слишком велико");
+    if (std::uint64_t{width} * height * 4 > kMaxDecodedBytes) {
+        throw Error("изображение слишком велико");
+    }
+    // A photo's EXIF orientation turns it upright, as every viewer shows it.
+    ComPtr<IWICBitmapSource> upright = frame;
+    const WICBitmapTransformOptions turn = Orientation(*frame.Get());
+    if (turn != WICBitmapTransformRotate0) {
+        ComPtr<IWICBitmapFlipRotator> rotator;
+        Check(factory.CreateBitmapFlipRotator(&rotator));
+        Check(rotator->Initialize(frame.Get(), turn));
+        upright = rotator;
+        Check(upright->GetSize(&width, &height));
+    }
     ComPtr<IWICFormatConverter> converter;
     Check(factory.CreateFormatConverter(&converter));
-    Check(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
-                                nullptr, 0, WICBitmapPaletteTypeMedianCut));
+    Check(converter->Initialize(upright.Get(), GUID_WICPixelFormat32bppBGRA,
+                                WICBitmapDitherTypeNone, nullptr, 0,
+                                WICBitmapPaletteTypeMedianCut));
+    const std::uint64_t bytes = std::uint64_t{width} * height * 4;
     std::vector<std::uint8_t> pixels;
     try {
         pixels.resize(static_cast<std::size_t>(bytes));

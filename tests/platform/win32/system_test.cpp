@@ -136,6 +136,26 @@ TEST_F(Pictures, LoadsBmpJpegGifAndPngInTheirOwnPixelSize) {
     }
 }
 
+TEST_F(Pictures, APhotoIsTurnedUprightByItsOrientationTag) {
+    Encode(dir.file("plain.jpg"), GUID_ContainerFormatJpeg, 40, 20, 0xFF808080);
+    const std::string jpeg = ReadFile(dir.file("plain.jpg"));
+    // An EXIF block saying "turn a quarter clockwise" right after the start marker.
+    const std::string tiff("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 26);
+    const std::string exif = std::string("Exif\0\0", 6) + tiff;
+    const std::size_t length = exif.size() + 2;
+    const std::string segment = std::string("\xFF\xE1") + static_cast<char>(length >> 8) +
+                                static_cast<char>(length & 0xFF) + exif;
+    WriteFile(dir.file("turned.jpg"), jpeg.substr(0, 2) + segment + jpeg.substr(2));
+    // A picture without the tag, or one the system cannot read the tag of, loads as stored.
+    EXPECT_EQ(LoadPicture(dir.file("plain.jpg"))->Width(), 40);
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr) {
+        GTEST_SKIP() << "Wine's JPEG decoder does not read EXIF metadata";
+    }
+    const PicturePtr turned = LoadPicture(dir.file("turned.jpg"));
+    EXPECT_EQ(turned->Width(), 20);
+    EXPECT_EQ(turned->Height(), 40);
+}
+
 TEST_F(Pictures, FilesThatAreNotPicturesAreErrorsWithAReason) {
     WriteFile(dir.file("text.jpg"), "this is not a picture");
     Encode(dir.file("whole.bmp"), GUID_ContainerFormatBmp, 300, 200, 0xFF808080);
