@@ -1,0 +1,142 @@
+#include "platform/picture.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QImageReader>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "platform/error.hpp"
+#include "platform/linux/qt_picture.hpp"
+
+namespace ornavel::platform {
+namespace {
+
+// A decoded picture larger than this is refused before it is decoded.
+constexpr qint64 kMaxDecodedBytes = qint64{1} << 30;
+
+void PutLe(std::vector<unsigned char>& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Composites a pixel on white, the way a desktop shows a picture without transparency.
+unsigned char OnWhite(int channel, int alpha) {
+    return static_cast<unsigned char>((channel * alpha + 255 * (255 - alpha) + 127) / 255);
+}
+
+}  // namespace
+
+PicturePtr LoadPicture(const std::string& path) {
+    const QString name = QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
+    if (::access(path.c_str(), F_OK) != 0 || ::access(path.c_str(), R_OK) != 0) {
+        throw Error(ReasonFromErrno(errno));
+    }
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        throw Error("это не файл");
+    }
+    QImageReader reader(name);
+    reader.setAutoTransform(true);
+    reader.setAllocationLimit(static_cast<int>(kMaxDecodedBytes >> 20));
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() * 4 > kMaxDecodedBytes) {
+        throw Error("изображение слишком велико (" + std::to_string(size.width()) + " x " +
+                    std::to_string(size.height()) + ")");
+    }
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        if (reader.error() == QImageReader::InvalidDataError && size.isValid() &&
+            qint64(size.width()) * size.height() * 4 > (kMaxDecodedBytes >> 2)) {
+            throw Error("изображение слишком велико");
+        }
+        throw Error("файл повреждён или не является изображением");
+    }
+    return std::make_shared<linux_qt::QtPicture>(std::move(image));
+}
+
+void SavePicture(const Picture& picture, const std::string& path) {
+    const QImage& image = static_cast<const linux_qt::QtPicture&>(picture).image();
+    const int width = image.width();
+    const int height = image.height();
+    if (width <= 0 || height <= 0) throw Error("пустое изображение");
+    const std::uint32_t rowBytes = (static_cast<std::uint32_t>(width) * 3 + 3) & ~3u;
+    const std::uint64_t pixelBytes = std::uint64_t{rowBytes} * static_cast<std::uint32_t>(height);
+    if (pixelBytes + 54 > 0xFFFFFFFFu) throw Error("изображение слишком велико для BMP");
+
+    std::vector<unsigned char> header;
+    header.reserve(54);
+    header.push_back('B');
+    header.push_back('M');
+    PutLe(header, static_cast<std::uint32_t>(pixelBytes + 54), 4);
+    PutLe(header, 0, 4);
+    PutLe(header, 54, 4);
+    PutLe(header, 40, 4);
+    PutLe(header, static_cast<std::uint32_t>(width), 4);
+    PutLe(header, static_cast<std::uint32_t>(height), 4);
+    PutLe(header, 1, 2);
+    PutLe(header, 24, 2);
+    PutLe(header, 0, 4);
+    PutLe(header, static_cast<std::uint32_t>(pixelBytes), 4);
+    PutLe(header, 3780, 4);  // 96 dots per inch
+    PutLe(header, 3780, 4);
+    PutLe(header, 0, 4);
+    PutLe(header, 0, 4);
+
+    // Written beside the old file and moved over it only when complete.
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) throw Error(ReasonFromErrno(errno));
+    bool ok = WriteAll(fd, header.data(), header.size());
+    std::vector<unsigned char> row(rowBytes, 0);
+    // Rows are read in place where the image is already 32-bit; other formats are converted one
+    // row at a time, so no second copy of the whole picture is made.
+    const bool direct =
+        image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
+    const bool alpha = image.hasAlphaChannel();
+    QImage converted;
+    for (int y = height - 1; ok && y >= 0; --y) {
+        const QRgb* line;
+        if (direct) {
+            line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        } else {
+            converted = image.copy(0, y, width, 1).convertToFormat(QImage::Format_ARGB32);
+            line = reinterpret_cast<const QRgb*>(converted.constScanLine(0));
+        }
+        for (int x = 0; x < width; ++x) {
+            const QRgb p = line[x];
+            const int a = alpha ? qAlpha(p) : 255;
+            unsigned char* out = &row[static_cast<std::size_t>(x) * 3];
+            out[0] = OnWhite(qBlue(p), a);
+            out[1] = OnWhite(qGreen(p), a);
+            out[2] = OnWhite(qRed(p), a);
+        }
+        ok = WriteAll(fd, row.data(), row.size());
+    }
+    if (ok) ok = ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    const int writeError = errno;
+    if (::close(fd) != 0 && ok) ok = false;
+    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) return;
+    const int error = ok ? errno : writeError;
+    ::unlink(temporary.c_str());
+    throw Error(ReasonFromErrno(error));
+}
+
+}  // namespace ornavel::platform

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ornavel::platform::linux_desktop {
+
+struct Finished {
+    int exitCode = -1;  // -1 when it did not end normally
+    std::string output;
+    std::string errors;
+};
+
+// Runs argv[0], found on PATH, with exactly these argument bytes — no shell in between — and
+// waits for it at most `timeoutMs`. Throws platform::Error when it cannot be started or does not
+// finish in time.
+Finished Spawn(const std::vector<std::string>& argv, int timeoutMs = 15000);
+
+}  // namespace ornavel::platform::linux_desktop

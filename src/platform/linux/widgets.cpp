@@ -1,0 +1,88 @@
+#include "platform/linux/widgets.hpp"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "platform/linux/qt_picture.hpp"
+
+namespace ornavel::platform::linux_qt {
+
+PictureWidget::PictureWidget(QWidget* parent, bool stretch, bool autoSize)
+    : QFrame(parent), stretch_(stretch), autoSize_(autoSize) {}
+
+void PictureWidget::setPicture(PicturePtr picture) {
+    picture_ = std::move(picture);
+    if (autoSize_ && picture_) {
+        const int border = 2 * frameWidth();
+        resize(picture_->Width() + border, picture_->Height() + border);
+    }
+    rescale();
+    update();
+}
+
+void PictureWidget::rescale() {
+    scaled_ = QPixmap();
+    if (!stretch_ || !picture_) return;
+    const QSize inside = contentsRect().size();
+    if (inside.isEmpty()) return;
+    const QImage& image = static_cast<const QtPicture&>(*picture_).image();
+    const qreal ratio = devicePixelRatioF();
+    scaled_ = QPixmap::fromImage(
+        image.scaled(inside * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    scaled_.setDevicePixelRatio(ratio);
+}
+
+void PictureWidget::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    rescale();
+}
+
+void PictureWidget::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    if (!picture_) return;
+    QPainter painter(this);
+    const QRect inside = contentsRect();
+    if (stretch_) {
+        painter.drawPixmap(inside.topLeft(), scaled_);
+    } else {
+        painter.drawImage(inside.topLeft(), static_cast<const QtPicture&>(*picture_).image());
+    }
+}
+
+LinkLabel::LinkLabel(QWidget* parent, std::function<void()> clicked)
+    : QLabel(parent), clicked_(std::move(clicked)) {
+    setCursor(Qt::PointingHandCursor);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+        clicked_();
+    }
+}
+
+ClickList::ClickList(QWidget* parent, std::function<void()> clicked)
+    : QListWidget(parent), clicked_(std::move(clicked)) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!selectedItems().isEmpty()) clicked_();
+    });
+    // A click on the entry already selected changes nothing, yet is a click all the same.
+    connect(this, &QListWidget::itemClicked, this, [this] {
+        if (pressedOnSelected_) clicked_();
+        pressedOnSelected_ = false;
+    });
+}
+
+void ClickList::mousePressEvent(QMouseEvent* event) {
+    const QListWidgetItem* item = itemAt(event->position().toPoint());
+    pressedOnSelected_ = item && item->isSelected();
+    QListWidget::mousePressEvent(event);
+}
+
+void ClickList::clearQuietly() {
+    const QSignalBlocker quiet(this);
+    clear();
+}
+
+}  // namespace ornavel::platform::linux_qt

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QPixmap>
+#include <functional>
+
+#include "platform/picture.hpp"
+
+// The widgets of the Linux window runtime that Qt does not have as such.
+namespace ornavel::platform::linux_qt {
+
+// Shows a picture inside its border: stretched to fill the inside exactly (an image), or at its
+// own size with the box taking that size (a self-sizing picture box). The stretched copy is made
+// once, when the picture is set, not at every repaint.
+class PictureWidget : public QFrame {
+  public:
+    PictureWidget(QWidget* parent, bool stretch, bool autoSize);
+    void setPicture(PicturePtr picture);
+    const PicturePtr& picture() const { return picture_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void rescale();
+
+    bool stretch_;
+    bool autoSize_;
+    PicturePtr picture_;
+    QPixmap scaled_;
+};
+
+// A label that raises an event when clicked.
+class LinkLabel : public QLabel {
+  public:
+    LinkLabel(QWidget* parent, std::function<void()> clicked);
+
+  protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    std::function<void()> clicked_;
+};
+
+// A list whose click event fires on every change of the selection, by mouse or keyboard, and on a
+// click on the entry already selected; not when the list is cleared.
+class ClickList : public QListWidget {
+  public:
+    ClickList(QWidget* parent, std::function<void()> clicked);
+    void clearQuietly();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    std::function<void()> clicked_;
+    bool pressedOnSelected_ = false;
+};
+
+}  // namespace ornavel::platform::linux_qt

@@ -1,0 +1,437 @@
+#include "platform/window.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFontInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/linux/qt_picture.hpp"
+#include "platform/linux/runtime.hpp"
+#include "platform/linux/widgets.hpp"
+
+// The pictures are compiled into a static library, whose resources must be registered by hand.
+static void RegisterArt() { Q_INIT_RESOURCE(ornavel); }
+
+namespace ornavel::platform {
+namespace linux_qt {
+
+QPixmap ArtPixmap(layout::Art art) {
+    static const bool registered = (RegisterArt(), true);
+    (void)registered;
+    switch (art) {
+        case layout::Art::ProgramIcon:
+            return QPixmap(":/ornavel/ornavel.png");
+        case layout::Art::FolderGlyph:
+            return QPixmap(":/ornavel/folder.png");
+        case layout::Art::SettingsFace:
+            return QPixmap(":/ornavel/settings-face.png");
+        case layout::Art::DialogsFace:
+            return QPixmap(":/ornavel/dialogs-face.png");
+        case layout::Art::None:
+            break;
+    }
+    return {};
+}
+
+namespace {
+
+// The named face where the system has it, else the closest one of the same kind, at the size
+// given in points.
+QFont MakeFont(const layout::Font& font, const QFont& fallback) {
+    if (font.face.empty()) return fallback;
+    QFont f{Q(font.face)};
+    f.setPointSizeF(font.points);
+    f.setBold(font.bold);
+    f.setUnderline(font.underline);
+    const bool fixed = font.face.find("Courier") != std::string_view::npos;
+    f.setStyleHint(fixed ? QFont::TypeWriter : QFont::SansSerif);
+    return f;
+}
+
+class QtLabel final : public Label {
+  public:
+    QtLabel(QLabel* label, bool autoSize) : label_(label), autoSize_(autoSize) {}
+    void SetCaption(const std::string& caption) override {
+        caption_ = caption;
+        label_->setText(Q(caption));
+        if (autoSize_) label_->adjustSize();
+    }
+    std::string Caption() const override { return caption_; }
+
+  private:
+    QLabel* label_;
+    bool autoSize_;
+    std::string caption_;
+};
+
+class QtButton final : public Button {
+  public:
+    explicit QtButton(QPushButton* button) : button_(button) {}
+    void SetEnabled(bool enabled) override { button_->setEnabled(enabled); }
+    bool Enabled() const override { return button_->isEnabled(); }
+    void SetFocus() override { button_->setFocus(Qt::OtherFocusReason); }
+
+  private:
+    QPushButton* button_;
+};
+
+class QtMenuEntry final : public MenuEntry {
+  public:
+    explicit QtMenuEntry(QAction* action) : action_(action) {}
+    void SetEnabled(bool enabled) override { action_->setEnabled(enabled); }
+    bool Enabled() const override { return action_->isEnabled(); }
+
+  private:
+    QAction* action_;
+};
+
+class QtListBox final : public ListBox {
+  public:
+    explicit QtListBox(ClickList* list) : list_(list) {}
+    void Clear() override { list_->clearQuietly(); }
+    void Append(const std::string& text) override {
+        auto* item = new QListWidgetItem(Q(text), list_);
+        item->setData(Qt::UserRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    }
+    std::string SelectedText() const override {
+        const auto selected = list_->selectedItems();
+        if (selected.isEmpty()) return "";
+        return selected.front()->data(Qt::UserRole).toByteArray().toStdString();
+    }
+    int Count() const override { return list_->count(); }
+
+  private:
+    ClickList* list_;
+};
+
+class QtFileList final : public FileList {
+  public:
+    explicit QtFileList(std::string pattern) : pattern_(std::move(pattern)) {}
+    void SetFolder(const std::string& folder) override {
+        folder_ = folder;
+        entries_.clear();
+        entries_ = ListFiles(folder, pattern_);
+    }
+    std::string Folder() const override { return folder_; }
+    std::int16_t Count() const override {
+        return static_cast<std::int16_t>(std::min<std::size_t>(entries_.size(), 32767));
+    }
+    std::string Entry(int index) const override {
+        return entries_.at(static_cast<std::size_t>(index));
+    }
+
+  private:
+    std::string pattern_;
+    std::string folder_;
+    std::vector<std::string> entries_;
+};
+
+class QtPictureBox final : public PictureBox {
+  public:
+    explicit QtPictureBox(PictureWidget* widget) : widget_(widget) {}
+    void SetPicture(PicturePtr picture) override { widget_->setPicture(std::move(picture)); }
+    PicturePtr Picture() const override { return widget_->picture(); }
+    float OuterWidth() const override { return static_cast<float>(widget_->width()); }
+    float OuterHeight() const override { return static_cast<float>(widget_->height()); }
+
+  private:
+    PictureWidget* widget_;
+};
+
+// The window's own widget: the close box unloads the window.
+class TopLevel final : public QWidget {
+  public:
+    std::function<void()> closing;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (closing) closing();
+        event->accept();
+    }
+};
+
+class QtWindow final : public Window {
+  public:
+    QtWindow(const layout::Window& layout, WindowEvents& events)
+        : layout_(layout), events_(events) {
+        top_ = new TopLevel;
+        top_->setObjectName(Q(layout.name));
+        top_->setAttribute(Qt::WA_DeleteOnClose, false);
+        top_->closing = [this] { Closed(); };
+        Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (layout.minimizeBox) flags |= Qt::WindowMinimizeButtonHint;
+        top_->setWindowFlags(flags);
+        top_->setWindowTitle(Q(layout.caption));
+        top_->setWindowIcon(ArtPixmap(layout.icon));
+        QFont font = MakeFont(layout.font, QApplication::font());
+        top_->setFont(font);
+
+        auto* column = new QVBoxLayout(top_);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(0);
+        if (!layout.menu.empty()) {
+            auto* bar = new QMenuBar(top_);
+            bar->setObjectName("menu");
+            BuildMenu(bar);
+            column->setMenuBar(bar);
+        }
+        client_ = new QWidget(top_);
+        client_->setObjectName("client");
+        client_->setFixedSize(layout.clientWidth, layout.clientHeight);
+        column->addWidget(client_);
+        column->setSizeConstraint(QLayout::SetFixedSize);
+
+        for (const layout::Control& control : layout.controls) Build(control, font);
+        // The first control listed in a container is drawn on top.
+        for (auto it = layout.controls.rbegin(); it != layout.controls.rend(); ++it) {
+            Widget(it->name)->raise();
+        }
+        std::vector<const layout::Control*> order;
+        for (const layout::Control& control : layout.controls) {
+            if (control.tabIndex >= 0) order.push_back(&control);
+        }
+        std::sort(order.begin(), order.end(),
+                  [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+        for (std::size_t i = 1; i < order.size(); ++i) {
+            QWidget::setTabOrder(Widget(order[i - 1]->name), Widget(order[i]->name));
+        }
+    }
+
+    ~QtWindow() override {
+        if (loop_) loop_->quit();
+        delete top_;
+    }
+
+    WindowHandle NativeHandle() const override { return HandleFromWidget(top_); }
+    Label& GetLabel(std::string_view name) override { return Find(labels_, name); }
+    Button& GetButton(std::string_view name) override { return Find(buttons_, name); }
+    MenuEntry& GetMenuEntry(std::string_view name) override { return Find(menuEntries_, name); }
+    ListBox& GetListBox(std::string_view name) override { return Find(lists_, name); }
+    FileList& GetFileList(std::string_view name) override { return Find(fileLists_, name); }
+    PictureBox& GetPictureBox(std::string_view name) override { return Find(pictures_, name); }
+    void Focus(std::string_view name) override { Widget(name)->setFocus(Qt::OtherFocusReason); }
+
+    void Show() override {
+        Centre();
+        top_->show();
+        FocusFirst();
+    }
+
+    void ShowModal() override {
+        top_->setWindowModality(Qt::ApplicationModal);
+        Centre();
+        top_->show();
+        FocusFirst();
+        QEventLoop loop;
+        loop_ = &loop;
+        loop.exec();
+        loop_ = nullptr;
+    }
+
+    void Unload() override { top_->close(); }
+
+  private:
+    template <typename T>
+    static T& Find(std::map<std::string, std::unique_ptr<T>, std::less<>>& map,
+                   std::string_view name) {
+        const auto it = map.find(name);
+        if (it == map.end()) throw std::logic_error("no such control: " + std::string(name));
+        return *it->second;
+    }
+
+    QWidget* Widget(std::string_view name) const {
+        const auto it = widgets_.find(name);
+        if (it == widgets_.end()) throw std::logic_error("no such control: " + std::string(name));
+        return it->second;
+    }
+
+    void Raise(std::string name) {
+        Dispatch([&] { events_.Click(name); });
+    }
+
+    void Closed() {
+        top_->hide();
+        if (loop_) loop_->quit();
+    }
+
+    void Centre() {
+        top_->adjustSize();
+        QScreen* screen = QApplication::primaryScreen();
+        if (!screen) return;
+        const QRect area = screen->availableGeometry();
+        const QSize frame = top_->frameGeometry().size().expandedTo(top_->size());
+        top_->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    }
+
+    void FocusFirst() {
+        if (!layout_.initialFocus.empty()) {
+            top_->activateWindow();
+            Widget(layout_.initialFocus)->setFocus(Qt::ActiveWindowFocusReason);
+        }
+    }
+
+    void BuildMenu(QMenuBar* bar) {
+        std::map<std::string_view, QMenu*> menus;
+        for (const layout::MenuEntry& entry : layout_.menu) {
+            if (entry.parent.empty()) {
+                QMenu* menu = bar->addMenu(Q(entry.caption));
+                menu->setObjectName(Q(entry.name));
+                menus[entry.name] = menu;
+                continue;
+            }
+            QMenu* menu = menus.at(entry.parent);
+            if (entry.caption == "-") {
+                menu->addSeparator()->setObjectName(Q(entry.name));
+                continue;
+            }
+            QAction* action = menu->addAction(Q(entry.caption));
+            action->setObjectName(Q(entry.name));
+            action->setEnabled(entry.enabled);
+            const std::string name(entry.name);
+            QObject::connect(action, &QAction::triggered, top_, [this, name] { Raise(name); });
+            menuEntries_.emplace(name, std::make_unique<QtMenuEntry>(action));
+        }
+    }
+
+    void Build(const layout::Control& c, const QFont& windowFont) {
+        QWidget* parent = c.container.empty() ? client_ : Widget(c.container);
+        const std::string name(c.name);
+        QWidget* widget = nullptr;
+        switch (c.kind) {
+            case layout::Kind::Label: {
+                QLabel* label = c.link ? new LinkLabel(parent, [this, name] { Raise(name); })
+                                       : new QLabel(parent);
+                label->setTextFormat(Qt::PlainText);
+                label->setAlignment(AlignmentOf(c.align) | Qt::AlignTop);
+                if (c.border == layout::Border::Single) {
+                    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+                    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+                }
+                if (!c.tooltip.empty()) label->setToolTip(Q(c.tooltip));
+                auto adapter = std::make_unique<QtLabel>(label, c.autoSize);
+                labels_.emplace(name, std::move(adapter));
+                widget = label;
+                break;
+            }
+            case layout::Kind::Button: {
+                auto* button = new QPushButton(parent);
+                button->setAutoDefault(false);
+                if (c.art != layout::Art::None) {
+                    const QPixmap glyph = ArtPixmap(c.art);
+                    button->setIcon(glyph);
+                    button->setIconSize(glyph.size());
+                }
+                QObject::connect(button, &QPushButton::clicked, top_,
+                                 [this, name] { Raise(name); });
+                buttons_.emplace(name, std::make_unique<QtButton>(button));
+                widget = button;
+                break;
+            }
+            case layout::Kind::Frame: {
+                auto* frame = new QFrame(parent);
+                frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+                widget = frame;
+                break;
+            }
+            case layout::Kind::ListBox: {
+                auto* list = new ClickList(parent, [this, name] { Raise(name); });
+                lists_.emplace(name, std::make_unique<QtListBox>(list));
+                widget = list;
+                break;
+            }
+            case layout::Kind::FileList: {
+                widget = new QWidget(parent);
+                fileLists_.emplace(name, std::make_unique<QtFileList>(std::string(c.pattern)));
+                break;
+            }
+            case layout::Kind::Image:
+            case layout::Kind::PictureBox: {
+                auto* picture =
+                    new PictureWidget(parent, c.kind == layout::Kind::Image, c.autoSize);
+                if (c.border == layout::Border::Sunken) {
+                    picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+                    picture->setLineWidth(2);
+                }
+                pictures_.emplace(name, std::make_unique<QtPictureBox>(picture));
+                widget = picture;
+                break;
+            }
+            case layout::Kind::Component: {
+                auto* face = new QLabel(parent);
+                face->setPixmap(ArtPixmap(c.art));
+                widget = face;
+                break;
+            }
+        }
+        widget->setObjectName(Q(c.name));
+        widget->setGeometry(c.left, c.top, c.width, c.height);
+        widget->setFont(MakeFont(c.font, windowFont));
+        if (c.foreground) {
+            QPalette palette = widget->palette();
+            palette.setColor(QPalette::WindowText,
+                             QColor(c.foreground->red, c.foreground->green, c.foreground->blue));
+            widget->setPalette(palette);
+        }
+        // Labels draw no background of their own, so what lies beneath shows through.
+        widget->setAutoFillBackground(false);
+        widget->setEnabled(c.enabled);
+        widget->setFocusPolicy(c.tabIndex >= 0 && c.visible ? Qt::StrongFocus : Qt::NoFocus);
+        widget->setVisible(c.visible && c.kind != layout::Kind::Component &&
+                           c.kind != layout::Kind::FileList);
+        widgets_.emplace(name, widget);
+        if (c.kind == layout::Kind::Label) GetLabel(c.name).SetCaption(std::string(c.caption));
+        if (c.kind == layout::Kind::Button && c.art == layout::Art::None) {
+            static_cast<QPushButton*>(widget)->setText(Q(c.caption));
+        }
+        if (c.kind == layout::Kind::Image && c.art != layout::Art::None) {
+            GetPictureBox(c.name).SetPicture(
+                std::make_shared<linux_qt::QtPicture>(ArtPixmap(c.art).toImage()));
+        }
+    }
+
+    static Qt::Alignment AlignmentOf(layout::Align align) {
+        switch (align) {
+            case layout::Align::Center:
+                return Qt::AlignHCenter;
+            case layout::Align::Right:
+                return Qt::AlignRight;
+            case layout::Align::Left:
+                break;
+        }
+        return Qt::AlignLeft;
+    }
+
+    const layout::Window& layout_;
+    WindowEvents& events_;
+    TopLevel* top_ = nullptr;
+    QWidget* client_ = nullptr;
+    QEventLoop* loop_ = nullptr;
+    std::map<std::string, QWidget*, std::less<>> widgets_;
+    std::map<std::string, std::unique_ptr<Label>, std::less<>> labels_;
+    std::map<std::string, std::unique_ptr<Button>, std::less<>> buttons_;
+    std::map<std::string, std::unique_ptr<MenuEntry>, std::less<>> menuEntries_;
+    std::map<std::string, std::unique_ptr<ListBox>, std::less<>> lists_;
+    std::map<std::string, std::unique_ptr<FileList>, std::less<>> fileLists_;
+    std::map<std::string, std::unique_ptr<PictureBox>, std::less<>> pictures_;
+};
+
+}  // namespace
+}  // namespace linux_qt
+
+std::unique_ptr<Window> LoadWindow(const layout::Window& layout, WindowEvents& events) {
+    return std::make_unique<linux_qt::QtWindow>(layout, events);
+}
+
+}  // namespace ornavel::platform
