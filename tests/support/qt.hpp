@@ -8,13 +8,14 @@
 
 namespace ornavel::testing {
 
-// The application object the widget tests share; made on first use.
+// The application object the widget tests share; made on first use. It is never destroyed:
+// at exit Qt's own statics (the input devices) may already be gone before it.
 inline QApplication& App() {
     static int argc = 1;
     static char name[] = "ornavel-test";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // Runs `act` on the next modal window to appear (a dialog, a message box, the About window),

@@ -1,0 +1,113 @@
+#include "about/about_window.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QUrl>
+
+#include "about/about_layout.hpp"
+#include "support/qt.hpp"
+
+// Stands in for the desktop's handlers of the link targets: records what would be opened.
+class LinkRecorder : public QObject {
+    Q_OBJECT
+  public:
+    QStringList opened;
+  public slots:
+    void open(const QUrl& url) { opened << url.toString(); }
+};
+
+namespace ornavel {
+namespace {
+
+using testing::App;
+using testing::Child;
+using testing::WhenModal;
+
+class AboutWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* scheme : {"mailto", "http", "https"}) {
+            QDesktopServices::setUrlHandler(scheme, &recorder, "open");
+        }
+        owner.resize(350, 240);
+        owner.show();
+    }
+    void TearDown() override {
+        for (const char* scheme : {"mailto", "http", "https"}) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
+    }
+
+    QApplication& app = App();
+    LinkRecorder recorder;
+    QWidget owner;
+};
+
+TEST_F(AboutWindowTest, IsModalCentredAndClosedOnlyByItsButtonOrCloseBox) {
+    About about;
+    QWidget* shown = nullptr;
+    bool blocked = false;
+    auto watch = WhenModal([&](QWidget* window) {
+        shown = window;
+        EXPECT_EQ(window->windowTitle(), "О программе");
+        EXPECT_EQ(window->windowModality(), Qt::ApplicationModal);
+        blocked = QApplication::activeModalWidget() == window && !owner.isActiveWindow();
+        const QPoint centre = window->frameGeometry().center();
+        const QPoint screen = QApplication::primaryScreen()->availableGeometry().center();
+        EXPECT_LE(std::abs(centre.x() - screen.x()), 2);
+        EXPECT_LE(std::abs(centre.y() - screen.y()), 2);
+        EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+        EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_EQ(window->focusWidget(), Child<QWidget>(window, "Command1"));
+        QTest::keyClick(window, Qt::Key_Escape);
+        EXPECT_TRUE(window->isVisible()) << "Escape leaves it open";
+        QTest::mouseClick(Child<QPushButton>(window, "Command1"), Qt::LeftButton);
+    });
+    about.Show();
+    EXPECT_NE(shown, nullptr);
+    EXPECT_TRUE(blocked);
+    EXPECT_EQ(about.window(), nullptr) << "the window exists only while shown";
+
+    // The close box closes it too, and each showing builds it anew.
+    bool fresh = false;
+    watch = WhenModal([&](QWidget* window) {
+        fresh = window->findChild<QLabel*>("Label3") != nullptr && window->isVisible();
+        window->close();
+    });
+    about.Show();
+    EXPECT_TRUE(fresh);
+    EXPECT_EQ(about.window(), nullptr);
+}
+
+TEST_F(AboutWindowTest, EachLinkOpensItsOwnTargetWithTheDesktopHandler) {
+    About about;
+    QStringList tips;
+    auto watch = WhenModal([&](QWidget* window) {
+        for (const char* name : {"Label3", "Label6", "Label8"}) {
+            auto* link = Child<QLabel>(window, name);
+            tips << link->toolTip();
+            EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+            EXPECT_TRUE(link->font().bold() && link->font().underline());
+            QTest::mouseClick(link, Qt::LeftButton);
+        }
+        // A press that leaves the link before the release is no click.
+        auto* mail = Child<QLabel>(window, "Label3");
+        QTest::mousePress(mail, Qt::LeftButton);
+        QTest::mouseRelease(mail, Qt::LeftButton, {}, QPoint(-5, -5));
+        window->close();
+    });
+    about.Show();
+    EXPECT_EQ(recorder.opened, (QStringList{kMailTarget, kSiteTarget, kForumTarget}));
+    EXPECT_EQ(tips, (QStringList{"Отправить письмо автору программы", "Посетить сайт программы",
+                                 "Обсудить программу на форуме"}));
+}
+
+}  // namespace
+}  // namespace ornavel
+
+#include "about_window_test.moc"

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+#include <stdexcept>
+
+#include "app/main_layout.hpp"
+#include "app/main_window.hpp"
+#include "platform/window.hpp"
+#include "support/temp_dir.hpp"
+
+namespace ornavel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::SetEnv;
+using testing::WriteFile;
+
+char kName[] = "ornavel-test";
+char* kArgv[] = {kName, nullptr};
+
+int RunWith(const std::function<std::shared_ptr<void>()>& start) {
+    return platform::RunProgram(1, kArgv, start);
+}
+
+// Runs `act` once, as soon as the event loop runs.
+void Soon(std::function<void()> act) { QTimer::singleShot(0, qApp, std::move(act)); }
+
+// Runs `act` on the next modal window to appear.
+void OnModal(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act = std::move(act)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        act(modal);
+    });
+    timer->start(20);
+}
+
+struct Handlers : platform::WindowEvents {
+    std::function<void(std::string_view)> click;
+    void Click(std::string_view control) override { click(control); }
+};
+
+QWidget* Top(platform::Window& window) { return reinterpret_cast<QWidget*>(window.NativeHandle()); }
+
+// The real program, started without anything it could show its windows on.
+class NoDisplayTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NoDisplayTest, TheProgramSaysSoInOneLineAndFails) {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("DISPLAY");
+    if (*GetParam()) env.insert("DISPLAY", GetParam());
+    program.setProcessEnvironment(env);
+    program.start(ORNAVEL_BINARY_DIR "/ornavel", {});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "no abort";
+    EXPECT_NE(program.exitCode(), 0);
+    const QString error = QString::fromUtf8(program.readAllStandardError());
+    EXPECT_TRUE(error.startsWith("ornavel: нет дисплея: ")) << error.toStdString();
+    EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
+    if (*GetParam()) {
+        EXPECT_TRUE(error.contains(GetParam())) << error.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, NoDisplayTest, ::testing::Values("", ":97"),
+                         [](const auto& info) { return *info.param ? "Unreachable" : "Unset"; });
+
+TEST(ProgramTest, AnExceptionInAHandlerIsReportedAndEndsTheProgramWithFailure) {
+    Handlers events;
+    int calls = 0;
+    events.click = [&](std::string_view) {
+        ++calls;
+        throw std::runtime_error("диск исчез");
+    };
+    QString report;
+    QMessageBox::Icon icon{};
+    const int status = RunWith([&] {
+        auto window = std::shared_ptr<platform::Window>(platform::LoadWindow(kMainLayout, events));
+        window->Show();
+        Soon([&, w = window.get()] {
+            OnModal([&](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                report = box->text();
+                icon = box->icon();
+                // A second event while the report is up reaches no handler.
+                Top(*w)->findChild<QPushButton*>("Command2")->click();
+                box->accept();
+            });
+            Top(*w)->findChild<QPushButton*>("Command2")->click();
+        });
+        return window;
+    });
+    EXPECT_NE(status, 0);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(report.contains("диск исчез")) << report.toStdString();
+    EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+TEST(ProgramTest, EndProgramEndsAtOnceWithSuccessAndNoFurtherHandlerRuns) {
+    Handlers events;
+    std::vector<std::string> clicks;
+    events.click = [&](std::string_view control) {
+        clicks.emplace_back(control);
+        if (control == "Command2") platform::EndProgram();
+    };
+    const int status = RunWith([&] {
+        auto window = std::shared_ptr<platform::Window>(platform::LoadWindow(kMainLayout, events));
+        window->Show();
+        Soon([&, w = window.get()] {
+            QAction* about = Top(*w)->findChild<QAction*>("about_mnu");
+            Top(*w)->findChild<QPushButton*>("Command2")->click();
+            about->trigger();
+        });
+        return window;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(clicks, std::vector<std::string>{"Command2"});
+}
+
+// The real main window: Выход and the close box end the program and leave options.ini alone.
+class EndTest : public testing::TempDirTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EndTest, ExitAndTheCloseBoxEndWithSuccessLeavingTheSettingsAsTheyWere) {
+    fs::create_directories(dir.path() / "config" / "ornavel");
+    fs::create_directories(dir.path() / "pictures");
+    SetEnv("XDG_CONFIG_HOME", dir.file("config"));
+    const std::string settings = dir.file("config/ornavel/options.ini");
+    const std::string bytes = "; mine\n[Main]\nPath=" + dir.file("pictures") + "\n\n";
+    WriteFile(settings, bytes);
+    const bool closeBox = GetParam();
+    const int status = RunWith([&] {
+        auto main = std::make_shared<Main>();
+        main->Start();
+        Soon([&, m = main.get()] {
+            QWidget* top = Top(m->window());
+            if (closeBox) {
+                top->close();
+            } else {
+                top->findChild<QAction*>("exit")->trigger();
+            }
+        });
+        return main;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(settings), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Program, EndTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "CloseBox" : "Exit"; });
+
+}  // namespace
+}  // namespace ornavel
