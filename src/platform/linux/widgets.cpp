@@ -1,5 +1,6 @@
 #include "platform/linux/widgets.hpp"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -78,6 +79,19 @@ void ClickList::mousePressEvent(QMouseEvent* event) {
     const QListWidgetItem* item = itemAt(event->position().toPoint());
     pressedOnSelected_ = item && item->isSelected();
     QListWidget::mousePressEvent(event);
+}
+
+// With nothing selected yet, the first arrow key selects the entry under the focus frame (the
+// first one), instead of moving past it unseen.
+void ClickList::keyPressEvent(QKeyEvent* event) {
+    const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
+    if (arrow && event->modifiers() == Qt::NoModifier && selectedItems().isEmpty() && count() > 0) {
+        setCurrentRow(currentRow() < 0 ? 0 : currentRow());
+        currentItem()->setSelected(true);
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void ClickList::clearQuietly() {

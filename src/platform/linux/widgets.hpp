@@ -54,6 +54,7 @@ class ClickList : public QListWidget {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     std::function<void()> clicked_;

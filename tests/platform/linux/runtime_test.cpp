@@ -112,6 +112,11 @@ TEST_F(RuntimeTest, TheListRaisesItsClickOnEverySelectionChangeButNotWhenCleared
 
     std::vector<std::string> seen;
     events.onClick = [&] { seen.push_back(box.SelectedText()); };
+    // The first arrow key in a list with nothing selected selects the first entry.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(seen, std::vector<std::string>{"a.jpg"});
+    seen.clear();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(1)).center());
     list->setFocus();
