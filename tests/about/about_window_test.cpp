@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
 
 #include "about/about_layout.hpp"
 #include "support/qt.hpp"
@@ -36,6 +37,8 @@ class AboutWindowTest : public ::testing::Test {
         }
         owner.resize(350, 240);
         owner.show();
+        owner.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&owner));
     }
     void TearDown() override {
         for (const char* scheme : {"mailto", "http", "https"}) {
@@ -56,7 +59,9 @@ TEST_F(AboutWindowTest, IsModalCentredAndClosedOnlyByItsButtonOrCloseBox) {
         shown = window;
         EXPECT_EQ(window->windowTitle(), "О программе");
         EXPECT_EQ(window->windowModality(), Qt::ApplicationModal);
-        blocked = QApplication::activeModalWidget() == window && !owner.isActiveWindow();
+        ASSERT_NE(window->windowHandle(), nullptr);
+        EXPECT_EQ(window->windowHandle()->transientParent(), owner.windowHandle());
+        blocked = QApplication::activeModalWidget() == window;
         const QPoint centre = window->frameGeometry().center();
         const QPoint screen = QApplication::primaryScreen()->availableGeometry().center();
         EXPECT_LE(std::abs(centre.x() - screen.x()), 2);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <map>
 #include <stdexcept>
@@ -166,6 +167,23 @@ class QtWindow final : public Window {
     QtWindow(const layout::Window& layout, WindowEvents& events)
         : layout_(layout), events_(events) {
         top_ = new TopLevel;
+        // A window whose controls cannot all be made is not left behind.
+        try {
+            BuildWindow();
+        } catch (...) {
+            delete top_;
+            throw;
+        }
+    }
+
+    ~QtWindow() override {
+        if (loop_) loop_->quit();
+        delete top_;
+    }
+
+  private:
+    void BuildWindow() {
+        const layout::Window& layout = layout_;
         top_->setObjectName(Q(layout.name));
         top_->setAttribute(Qt::WA_DeleteOnClose, false);
         top_->closing = [this] { Closed(); };
@@ -209,11 +227,7 @@ class QtWindow final : public Window {
         }
     }
 
-    ~QtWindow() override {
-        if (loop_) loop_->quit();
-        delete top_;
-    }
-
+  public:
     WindowHandle NativeHandle() const override { return HandleFromWidget(top_); }
     Label& GetLabel(std::string_view name) override { return Find(labels_, name); }
     Button& GetButton(std::string_view name) override { return Find(buttons_, name); }
@@ -231,6 +245,13 @@ class QtWindow final : public Window {
 
     void ShowModal() override {
         top_->setWindowModality(Qt::ApplicationModal);
+        // Kept above the window it was opened from, as a dialog of that window.
+        if (QWidget* owner = QApplication::activeWindow(); owner && owner != top_) {
+            top_->winId();
+            if (QWindow* handle = top_->windowHandle()) {
+                handle->setTransientParent(owner->window()->windowHandle());
+            }
+        }
         Centre();
         top_->show();
         FocusFirst();

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -128,6 +130,45 @@ TEST(ProgramTest, EndProgramEndsAtOnceWithSuccessAndNoFurtherHandlerRuns) {
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(clicks, std::vector<std::string>{"Command2"});
+}
+
+// On a screen of another scale the whole window scales with it, while the size text still gives
+// the picture's own pixels.
+TEST(ProgramTest, AtOneAndAHalfTimesTheWindowScalesAndThePictureKeepsItsPixels) {
+    testing::TempDir dir;
+    fs::create_directories(dir.path() / "config" / "ornavel");
+    fs::create_directories(dir.path() / "pictures");
+    SetEnv("XDG_CONFIG_HOME", dir.file("config"));
+    SetEnv("QT_SCALE_FACTOR", "1.5");
+    WriteFile(dir.file("config/ornavel/options.ini"),
+              "[Main]\nPath=" + dir.file("pictures") + "\n");
+    QSize picture, shot, client;
+    qreal ratio = 0;
+    QString size;
+    const int status = RunWith([&] {
+        QImage image(300, 200, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        image.save(QString::fromStdString(dir.file("pictures/green.bmp")), "BMP");
+        auto main = std::make_shared<Main>();
+        main->Start();
+        Soon([&, m = main.get()] {
+            QWidget* top = Top(m->window());
+            top->findChild<QListWidget*>("List1")->setCurrentRow(0);
+            QWidget* preview = top->findChild<QWidget*>("Image1");
+            ratio = preview->devicePixelRatioF();
+            shot = preview->grab().size();
+            client = top->findChild<QWidget*>("client")->size();
+            size = top->findChild<QLabel*>("Label3")->text();
+            platform::EndProgram();
+        });
+        return main;
+    });
+    SetEnv("QT_SCALE_FACTOR", "");
+    EXPECT_EQ(status, 0);
+    EXPECT_DOUBLE_EQ(ratio, 1.5);
+    EXPECT_EQ(client, QSize(350, 240)) << "positions stay in 96-dpi units";
+    EXPECT_EQ(shot, QSize(302, 233)) << "drawn with the screen's pixels";
+    EXPECT_EQ(size, "300 x 200");
 }
 
 // The real main window: Выход and the close box end the program and leave options.ini alone.

@@ -98,6 +98,24 @@ TEST_F(RuntimeTest, AskingForAControlThatIsNotThereIsAProgrammingError) {
     EXPECT_NO_THROW(window->GetPictureBox("Picture2"));
 }
 
+TEST_F(RuntimeTest, AWindowWhoseControlsCannotBeMadeIsNotLeftBehind) {
+    constexpr std::array broken{
+        Control{.name = "Orphan",
+                .kind = Kind::Label,
+                .container = "Missing",
+                .left = 0,
+                .top = 0,
+                .width = 10,
+                .height = 10},
+    };
+    layout::Window table = kMainLayout;
+    table.controls = broken;
+    table.menu = {};
+    const auto before = QApplication::topLevelWidgets().size();
+    EXPECT_THROW(platform::LoadWindow(table, events), std::logic_error);
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
+}
+
 TEST_F(RuntimeTest, TheListRaisesItsClickOnEverySelectionChangeButNotWhenCleared) {
     auto window = platform::LoadWindow(kMainLayout, events);
     QWidget* top = Top(*window);
