@@ -154,25 +154,64 @@ std::string GVariantString(std::string_view text) { return Quoted(text, '\'', fa
 std::string ScriptString(std::string_view text) { return Quoted(text, '"', true); }
 
 std::string SwayWord(std::string_view text) {
-    std::string out = "\"";
+    // sway splits the joined command on blanks outside quotes, drops the quote characters and
+    // then runs the background's file name through the shell word expander (wordexp), which
+    // expands $ and `...`. So the name is written as one shell single-quoted word inside one
+    // double-quoted sway word: \, $ and blanks, which sway itself reads, stand escaped outside
+    // the shell's quotes, and " stands single-quoted outside sway's.
+    std::string out = "\"'";
     for (const char c : text) {
-        if (c == '"' || c == '\\' || c == '$') out += '\\';
-        out += c;
+        switch (c) {
+            case '\'':
+                out += "'\\''";
+                break;
+            case '"':
+                out += "\"'\"'\"";  // leave sway's quotes, a single-quoted ", back in
+                break;
+            case '\\':
+                out += "'\\\\'";
+                break;
+            case '$':
+                out += "'\\$'";
+                break;
+            case ' ':
+                out += "'\\ '";  // sway doubles the escape of two blanks in a row
+                break;
+            default:
+                out += c;
+        }
     }
-    out += '"';
+    out += "'\"";
     return out;
 }
 
 bool IsUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80           ? 1
-                             : (c >> 5) == 0x6  ? 2
-                             : (c >> 4) == 0xE  ? 3
-                             : (c >> 3) == 0x1E ? 4
-                                                : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
+        // The length of the sequence and the range of its second byte, which rules out overlong
+        // forms, surrogates and code points beyond U+10FFFF.
+        std::size_t length = 1;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) return false;
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        if (second < low || second > high) return false;
+        for (std::size_t k = 2; k < length; ++k) {
             if ((static_cast<unsigned char>(text[i + k]) >> 6) != 0x2) return false;
         }
         i += length;

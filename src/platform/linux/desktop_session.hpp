@@ -36,7 +36,8 @@ std::string GVariantString(std::string_view text);
 // `text` as a JavaScript string literal.
 std::string ScriptString(std::string_view text);
 
-// `text` as one double-quoted word of sway's command language.
+// `text` as one word of sway's command language that sway's own unquoting and its shell word
+// expansion of file names turn back into exactly `text`.
 std::string SwayWord(std::string_view text);
 
 // True when `text` is valid UTF-8.
