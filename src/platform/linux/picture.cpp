@@ -42,24 +42,53 @@ unsigned char OnWhite(int channel, int alpha) {
     return static_cast<unsigned char>((channel * alpha + 255 * (255 - alpha) + 127) / 255);
 }
 
+// Qt shows an uncompressed bitmap cut short with its missing rows blank instead of failing, so
+// the file's length is checked against what its header promises.
+bool TruncatedBitmap(int fd, qint64 fileSize) {
+    // Read in place: the reader's handler keeps its own position in the file.
+    char header[34];
+    if (::pread(fd, header, sizeof header, 0) != ssize_t{sizeof header}) return true;
+    auto le = [&](int at, int bytes) {
+        std::uint32_t value = 0;
+        for (int i = bytes - 1; i >= 0; --i) value = value << 8 | std::uint8_t(header[at + i]);
+        return value;
+    };
+    if (le(14, 4) < 40) return false;  // the old OS/2 header: left to Qt
+    const std::uint32_t compression = le(30, 4);
+    if (compression != 0 && compression != 3) return false;
+    const qint64 width = static_cast<std::int32_t>(le(18, 4));
+    qint64 height = static_cast<std::int32_t>(le(22, 4));
+    if (height < 0) height = -height;
+    const qint64 rowBytes = (width * le(28, 2) + 31) / 32 * 4;
+    return fileSize < qint64{le(10, 4)} + rowBytes * height;
+}
+
 }  // namespace
 
-PicturePtr LoadPicture(const std::string& path) {
-    const QString name = QFile::decodeName(QByteArray(path.data(), qsizetype(path.size())));
-    if (::access(path.c_str(), F_OK) != 0 || ::access(path.c_str(), R_OK) != 0) {
-        throw Error(ReasonFromErrno(errno));
-    }
+QImage linux_qt::ReadImage(const std::string& path) {
+    // Opened by its bytes: a name that is not valid UTF-8 has no faithful QString form.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw Error(ReasonFromErrno(errno));
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
         throw Error("это не файл");
     }
-    QImageReader reader(name);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw Error("файл не удалось открыть");
+    }
+    QImageReader reader(&file);
     reader.setAutoTransform(true);
     reader.setAllocationLimit(static_cast<int>(kMaxDecodedBytes >> 20));
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() * 4 > kMaxDecodedBytes) {
         throw Error("изображение слишком велико (" + std::to_string(size.width()) + " x " +
                     std::to_string(size.height()) + ")");
+    }
+    if (reader.format() == "bmp" && TruncatedBitmap(fd, info.st_size)) {
+        throw Error("файл повреждён или не является изображением");
     }
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
@@ -69,7 +98,11 @@ PicturePtr LoadPicture(const std::string& path) {
         }
         throw Error("файл повреждён или не является изображением");
     }
-    return std::make_shared<linux_qt::QtPicture>(std::move(image));
+    return image;
+}
+
+PicturePtr LoadPicture(const std::string& path) {
+    return std::make_shared<linux_qt::QtPicture>(linux_qt::ReadImage(path));
 }
 
 void SavePicture(const Picture& picture, const std::string& path) {

@@ -1,15 +1,14 @@
 #include "platform/linux/x11_wallpaper.hpp"
 
 // Qt first: Xlib's macros (None, Bool, Status) would break Qt's headers.
-#include <QFile>
 #include <QImage>
-#include <QImageReader>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include "platform/error.hpp"
+#include "platform/linux/qt_picture.hpp"
 
 namespace ornavel::platform::linux_desktop {
 namespace {
@@ -41,10 +40,7 @@ QImage Filled(const QImage& picture, int width, int height) {
 }  // namespace
 
 void SetX11RootWallpaper(const std::string& path) {
-    QImageReader reader(QFile::decodeName(QByteArray(path.data(), qsizetype(path.size()))));
-    reader.setAutoTransform(true);
-    const QImage picture = reader.read();
-    if (picture.isNull()) throw Error("не удалось прочитать файл обоев");
+    const QImage picture = linux_qt::ReadImage(path);
 
     Display* display = XOpenDisplay(nullptr);
     if (!display) throw Error("нет подключения к X-серверу");
