@@ -20,20 +20,27 @@ namespace {
 
 using linux_qt::Q;
 
-// Runs a program and returns what it printed; throws platform::Error naming the program when it
-// is missing, hangs or fails.
-std::string Run(const std::vector<std::string>& argv) {
-    const Finished finished = Spawn(argv);
+// Runs a program and returns what it printed (on stderr when `errors`); throws platform::Error
+// naming the program when it is missing, hangs or fails.
+std::string Run(const std::vector<std::string>& argv, bool errors = false) {
+    const Finished finished = Spawn(argv, 10000);
     if (finished.exitCode != 0) {
         std::string error = finished.errors.substr(0, finished.errors.find('\n'));
         throw Error("программа " + argv[0] + " завершилась с ошибкой" +
                     (error.empty() ? "" : ": " + error));
     }
-    return finished.output;
+    return errors ? finished.errors : finished.output;
 }
 
+// gsettings reports some failures only on stderr with a zero status, the worst being a session
+// without dconf, where it falls back to a memory backend and the setting is lost when it exits.
+// A successful `gsettings set` prints nothing.
 void GSettings(const char* schema, const char* key, const std::string& value) {
-    Run({"gsettings", "set", schema, key, GVariantString(value)});
+    const std::string errors = Run({"gsettings", "set", schema, key, GVariantString(value)}, true);
+    if (!errors.empty()) {
+        throw Error("программа gsettings не сохранила настройку: " +
+                    errors.substr(0, errors.find('\n')));
+    }
 }
 
 void SetGnome(const std::string& path) {
@@ -117,18 +124,24 @@ void Apply(Setter setter, const std::string& path) {
         case Setter::Unknown:
             break;
     }
-    throw Error("не удалось определить рабочий стол, в котором установить обои");
+    throw Error("установка обоев в этом сеансе не поддерживается");
 }
 
 }  // namespace
 }  // namespace linux_desktop
 
 void SetSystemWallpaper(const std::string& path) {
-    const auto setter = linux_desktop::ChooseSetter(linux_desktop::CurrentSession());
+    const linux_desktop::Session session = linux_desktop::CurrentSession();
+    const auto setter = linux_desktop::ChooseSetter(session);
+    // An unknown desktop is named as the session names it.
+    std::string name(linux_desktop::SetterName(setter));
+    if (setter == linux_desktop::Setter::Unknown && !session.currentDesktop.empty()) {
+        name = session.currentDesktop;
+    }
     try {
         linux_desktop::Apply(setter, path);
     } catch (const Error& e) {
-        throw Error(std::string(linux_desktop::SetterName(setter)) + ": " + e.what());
+        throw Error(name + ": " + e.what());
     }
 }
 

@@ -1,6 +1,7 @@
 // A stand-in for a desktop's command-line tool: appends its name and arguments, each ended by a
 // NUL byte and the whole call by a newline, to the file named by ORNAVEL_DESKTOP_RECORD. With
-// ORNAVEL_DESKTOP_FAIL set it complains on stderr and exits with status 2.
+// ORNAVEL_DESKTOP_FAIL set it complains on stderr and exits with status 2; with
+// ORNAVEL_DESKTOP_WARN it complains and succeeds.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,5 +21,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\nsecond line\n", fail);
         return 2;
     }
+    if (const char* warn = std::getenv("ORNAVEL_DESKTOP_WARN")) std::fprintf(stderr, "%s\n", warn);
     return 0;
 }

@@ -98,7 +98,13 @@ struct PrivateBus {
         SetEnv("XDG_CONFIG_HOME", home.file("config"));
         StartDaemon(xfconfd, {daemon}, false);
         for (int i = 0; i < 100 && !xfconf; ++i) {
-            xfconf = Spawn({"xfconf-query", "-c", "xfce4-desktop", "-l"}).exitCode <= 1;
+            try {
+                const int status = Spawn({"xfconf-query", "-c", "xfce4-desktop", "-l"}).exitCode;
+                if (status > 1) return;  // the tool itself cannot run
+                xfconf = status == 0;
+            } catch (const Error&) {
+                return;
+            }
             if (!xfconf) usleep(50000);
         }
     }
@@ -128,6 +134,7 @@ class DesktopSetters : public testing::TempDirTest {
         SetEnv("GSETTINGS_BACKEND", "keyfile");
         SetEnv("ORNAVEL_DESKTOP_RECORD", dir.file("calls"));
         SetEnv("ORNAVEL_DESKTOP_FAIL", "");
+        SetEnv("ORNAVEL_DESKTOP_WARN", "");
         for (const char* name : {"DESKTOP_SESSION", "WAYLAND_DISPLAY", "SWAYSOCK", "DISPLAY"}) {
             SetEnv(name, "");
         }
@@ -268,7 +275,17 @@ TEST_F(DesktopSetters, FailuresNameTheDesktopAndWhatFailed) {
     EXPECT_EQ(Failure("/tmp/a.bmp"),
               "GNOME: программа gsettings завершилась с ошибкой: No such schema");
 
+    SetEnv("ORNAVEL_DESKTOP_FAIL", "");
+    SetEnv("ORNAVEL_DESKTOP_WARN", "Using the 'memory' GSettings backend.");
+    EXPECT_EQ(Failure("/tmp/a.bmp"),
+              "GNOME: программа gsettings не сохранила настройку: Using "
+              "the 'memory' GSettings backend.");
+
+    SetEnv("XDG_CURRENT_DESKTOP", "Hyprland");
+    SetEnv("WAYLAND_DISPLAY", "wayland-1");
+    EXPECT_EQ(Failure("/tmp/a.bmp"), "Hyprland: установка обоев в этом сеансе не поддерживается");
     SetEnv("XDG_CURRENT_DESKTOP", "");
+    SetEnv("WAYLAND_DISPLAY", "");
     EXPECT_NE(Failure("/tmp/a.bmp"), "") << "no desktop and no display";
 }
 
