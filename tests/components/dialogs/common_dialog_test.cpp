@@ -64,7 +64,7 @@ TEST_F(CommonDialogTest, TheFolderBrowserReturnsTheChosenFolderWithoutATrailingS
         title = dialog->windowTitle();
         mode = dialog->fileMode();
         dialog->setDirectory(QString::fromStdString(folder.string()) + "/");
-        dialog->selectFile(QString::fromStdString(folder.string()) + "/");
+        dialog->findChild<QLineEdit*>("fileNameEdit")->clear();  // the folder shown is chosen
         static_cast<QDialog*>(dialog)->accept();
     });
     EXPECT_EQ(CD.OpenFolder("Выберите папку", handle()), folder.string());
@@ -75,7 +75,7 @@ TEST_F(CommonDialogTest, TheFolderBrowserReturnsTheChosenFolderWithoutATrailingS
 TEST_F(CommonDialogTest, TheRootFolderKeepsItsSeparatorAndCancelGivesNothing) {
     Drive([](QFileDialog* dialog) {
         dialog->setDirectory("/");
-        dialog->selectFile("/");
+        dialog->findChild<QLineEdit*>("fileNameEdit")->clear();
         static_cast<QDialog*>(dialog)->accept();
     });
     EXPECT_EQ(CD.OpenFolder("t", handle()), "/");
