@@ -11,3 +11,31 @@ ornavel_test(linux_program_test GUI
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_test.cpp
     LIBS ornavel_app)
 add_dependencies(linux_program_test ornavel)
+
+# `cmake --install` puts the program, its desktop entry and its icon where a desktop finds them.
+set(install_check "${CMAKE_CURRENT_BINARY_DIR}/install_check.cmake")
+file(WRITE "${install_check}" [=[
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
+                RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed: ${status}")
+endif()
+foreach(file bin/ornavel share/applications/ornavel.desktop
+             share/icons/hicolor/32x32/apps/ornavel.png)
+    if(NOT EXISTS "${PREFIX}/${file}")
+        message(FATAL_ERROR "not installed: ${file}")
+    endif()
+endforeach()
+file(STRINGS "${PREFIX}/share/applications/ornavel.desktop" entry)
+foreach(line "Type=Application" "Exec=ornavel" "Icon=ornavel")
+    if(NOT line IN_LIST entry)
+        message(FATAL_ERROR "the desktop entry lacks ${line}")
+    endif()
+endforeach()
+file(REMOVE_RECURSE "${PREFIX}")
+]=])
+add_test(NAME linux_install
+         COMMAND "${CMAKE_COMMAND}" -DBUILD=${CMAKE_BINARY_DIR}
+                 -DPREFIX=${CMAKE_BINARY_DIR}/install-check -P "${install_check}")
