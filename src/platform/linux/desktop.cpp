@@ -10,6 +10,7 @@
 
 #include "platform/error.hpp"
 #include "platform/linux/desktop_session.hpp"
+#include "platform/linux/qt_picture.hpp"
 #include "platform/linux/runtime.hpp"
 #include "platform/linux/spawn.hpp"
 #include "platform/linux/x11_wallpaper.hpp"
@@ -138,6 +139,10 @@ void SetSystemWallpaper(const std::string& path) {
     if (setter == linux_desktop::Setter::Unknown && !session.currentDesktop.empty()) {
         name = session.currentDesktop;
     }
+    // Whichever setter runs, the saved picture is not kept past it.
+    struct Forget {
+        ~Forget() { linux_qt::ForgetSavedImage(); }
+    } forget;
     try {
         linux_desktop::Apply(setter, path);
     } catch (const Error& e) {

@@ -6,9 +6,11 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "platform/error.hpp"
@@ -24,18 +26,46 @@ void PutLe(std::vector<unsigned char>& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
-bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
+// Writes a file in whole blocks of 1 MiB, so the kernel is handed page-aligned writes.
+class BlockWriter {
+  public:
+    explicit BlockWriter(int fd) : fd_(fd) { buffer_.reserve(kBlock); }
+    bool ok() const { return ok_; }
+    void Put(const unsigned char* data, std::size_t size) {
+        while (ok_ && size > 0) {
+            const std::size_t n = std::min(size, kBlock - buffer_.size());
+            buffer_.insert(buffer_.end(), data, data + n);
+            data += n;
+            size -= n;
+            if (buffer_.size() == kBlock) Flush();
         }
-        data += n;
-        size -= static_cast<std::size_t>(n);
     }
-    return true;
-}
+    bool Finish() {
+        if (ok_) Flush();
+        return ok_;
+    }
+
+  private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
+    void Flush() {
+        const unsigned char* data = buffer_.data();
+        std::size_t size = buffer_.size();
+        while (size > 0) {
+            const ssize_t n = ::write(fd_, data, size);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                ok_ = false;
+                return;
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        buffer_.clear();
+    }
+    int fd_;
+    bool ok_ = true;
+    std::vector<unsigned char> buffer_;
+};
 
 // Composites a pixel on white, the way a desktop shows a picture without transparency.
 unsigned char OnWhite(int channel, int alpha) {
@@ -63,7 +93,41 @@ bool TruncatedBitmap(int fd, qint64 fileSize) {
     return fileSize < qint64{le(10, 4)} + rowBytes * height;
 }
 
+// The file SavePicture last wrote, known by its inode, size and time of change, and its image.
+struct SavedImage {
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec changed {};
+    QImage image;
+};
+std::mutex g_savedLock;
+SavedImage g_saved;
+
+bool SameFile(const struct stat& a, const SavedImage& b) {
+    return a.st_dev == b.device && a.st_ino == b.inode && a.st_size == b.size &&
+           a.st_ctim.tv_sec == b.changed.tv_sec && a.st_ctim.tv_nsec == b.changed.tv_nsec;
+}
+
 }  // namespace
+
+std::optional<QImage> linux_qt::TakeSavedImage(const std::string& path) {
+    std::lock_guard lock(g_savedLock);
+    SavedImage saved = std::move(g_saved);
+    g_saved = SavedImage{};
+    struct stat info {};
+    if (saved.image.isNull() || saved.path != path || ::stat(path.c_str(), &info) != 0 ||
+        !SameFile(info, saved)) {
+        return std::nullopt;
+    }
+    return std::move(saved.image);
+}
+
+void linux_qt::ForgetSavedImage() {
+    std::lock_guard lock(g_savedLock);
+    g_saved = SavedImage{};
+}
 
 QImage linux_qt::ReadImage(const std::string& path) {
     // Opened by its bytes: a name that is not valid UTF-8 has no faithful QString form.
@@ -137,7 +201,8 @@ void SavePicture(const Picture& picture, const std::string& path) {
     std::string temporary = path + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) throw Error(ReasonFromErrno(errno));
-    bool ok = WriteAll(fd, header.data(), header.size());
+    BlockWriter writer(fd);
+    writer.Put(header.data(), header.size());
     std::vector<unsigned char> row(rowBytes, 0);
     // Rows are read in place where the image is already 32-bit; other formats are converted one
     // row at a time, so no second copy of the whole picture is made.
@@ -145,7 +210,7 @@ void SavePicture(const Picture& picture, const std::string& path) {
         image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
     const bool alpha = image.hasAlphaChannel();
     QImage converted;
-    for (int y = height - 1; ok && y >= 0; --y) {
+    for (int y = height - 1; writer.ok() && y >= 0; --y) {
         const QRgb* line;
         if (direct) {
             line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
@@ -153,20 +218,38 @@ void SavePicture(const Picture& picture, const std::string& path) {
             converted = image.copy(0, y, width, 1).convertToFormat(QImage::Format_ARGB32);
             line = reinterpret_cast<const QRgb*>(converted.constScanLine(0));
         }
-        for (int x = 0; x < width; ++x) {
-            const QRgb p = line[x];
-            const int a = alpha ? qAlpha(p) : 255;
-            unsigned char* out = &row[static_cast<std::size_t>(x) * 3];
-            out[0] = OnWhite(qBlue(p), a);
-            out[1] = OnWhite(qGreen(p), a);
-            out[2] = OnWhite(qRed(p), a);
+        if (alpha) {
+            for (int x = 0; x < width; ++x) {
+                const QRgb p = line[x];
+                unsigned char* out = &row[static_cast<std::size_t>(x) * 3];
+                out[0] = OnWhite(qBlue(p), qAlpha(p));
+                out[1] = OnWhite(qGreen(p), qAlpha(p));
+                out[2] = OnWhite(qRed(p), qAlpha(p));
+            }
+        } else {
+            for (int x = 0; x < width; ++x) {
+                const QRgb p = line[x];
+                unsigned char* out = &row[static_cast<std::size_t>(x) * 3];
+                out[0] = static_cast<unsigned char>(qBlue(p));
+                out[1] = static_cast<unsigned char>(qGreen(p));
+                out[2] = static_cast<unsigned char>(qRed(p));
+            }
         }
-        ok = WriteAll(fd, row.data(), row.size());
+        writer.Put(row.data(), row.size());
     }
+    bool ok = writer.Finish();
     if (ok) ok = ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 && ok) ok = false;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) return;
+    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) {
+        struct stat info {};
+        std::lock_guard lock(g_savedLock);
+        g_saved = SavedImage{};
+        if (!alpha && ::stat(path.c_str(), &info) == 0) {
+            g_saved = SavedImage{path, info.st_dev, info.st_ino, info.st_size, info.st_ctim, image};
+        }
+        return;
+    }
     const int error = ok ? errno : writeError;
     ::unlink(temporary.c_str());
     throw Error(ReasonFromErrno(error));

@@ -40,7 +40,10 @@ QImage Filled(const QImage& picture, int width, int height) {
 }  // namespace
 
 void SetX11RootWallpaper(const std::string& path) {
-    const QImage picture = linux_qt::ReadImage(path);
+    // The picture just saved there is drawn from memory: decoding the bitmap again would cost
+    // more than all the rest.
+    std::optional<QImage> saved = linux_qt::TakeSavedImage(path);
+    const QImage picture = saved ? std::move(*saved) : linux_qt::ReadImage(path);
 
     Display* display = XOpenDisplay(nullptr);
     if (!display) throw Error("нет подключения к X-серверу");

@@ -13,6 +13,8 @@
 #include <X11/Xutil.h>
 
 #include "platform/error.hpp"
+#include "platform/linux/qt_picture.hpp"
+#include "platform/picture.hpp"
 #include "support/temp_dir.hpp"
 
 namespace ornavel::platform::linux_desktop {
@@ -110,6 +112,22 @@ TEST_F(X11WallpaperTest, ANewWallpaperReleasesThePreviousPixmap) {
     EXPECT_NE(second, first);
     EXPECT_FALSE(PixmapExists(display_, first));
     EXPECT_TRUE(PixmapExists(display_, second));
+}
+
+TEST_F(X11WallpaperTest, AWallpaperFileReplacedSinceItWasSavedIsShownAsItIsNow) {
+    const std::string path = dir.file("wallpaper.bmp");
+    QImage red(64, 64, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    SavePicture(linux_qt::QtPicture(red), path);
+    std::filesystem::rename(Bands("bands.png"), path);
+    SetX11RootWallpaper(path);
+
+    const int height = DisplayHeight(display_, DefaultScreen(display_));
+    XImage* shot = XGetImage(display_, RootProperty(display_, "_XROOTPMAP_ID"), 0, height / 2, 1, 1,
+                             AllPlanes, ZPixmap);
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(XGetPixel(shot, 0, 0) & 0xFFFFFF, 0x000000u) << "the bands, not the red square";
+    XDestroyImage(shot);
 }
 
 TEST_F(X11WallpaperTest, FailuresAreReportedWithAReason) {
