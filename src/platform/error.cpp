@@ -17,7 +17,9 @@ std::string ReasonFromErrno(int error) {
         case EISDIR:
             return "это папка";
         case ENOSPC:
+#ifdef EDQUOT  // not in the Windows C runtime
         case EDQUOT:
+#endif
             return "нет места на диске";
         case EROFS:
             return "диск только для чтения";
@@ -25,8 +27,10 @@ std::string ReasonFromErrno(int error) {
             return "ошибка ввода-вывода";
         case ENAMETOOLONG:
             return "слишком длинное имя";
+#ifdef ELOOP
         case ELOOP:
             return "слишком много символических ссылок";
+#endif
         case EMFILE:
         case ENFILE:
             return "открыто слишком много файлов";
