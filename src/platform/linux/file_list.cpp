@@ -10,33 +10,13 @@
 
 #include "platform/error.hpp"
 #include "platform/linux/utf8.hpp"
+#include "platform/wildcard.hpp"
 
 namespace ornavel::platform {
 namespace {
 
 using Folded = std::u32string;
 using utf8::Fold;
-
-// Wildcard match: '*' any run of characters, '?' exactly one.
-bool Matches(const Folded& name, const Folded& pattern) {
-    std::size_t n = 0, p = 0, starP = Folded::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == U'*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (starP != Folded::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == U'*') ++p;
-    return p == pattern.size();
-}
 
 std::vector<Folded> SplitPatterns(const std::string& pattern) {
     std::vector<Folded> patterns;
@@ -107,7 +87,7 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
         if (name == "." || name == "..") continue;
         Folded folded = Fold(name);
         const bool wanted = std::any_of(patterns.begin(), patterns.end(),
-                                        [&](const Folded& p) { return Matches(folded, p); });
+                                        [&](const Folded& p) { return WildcardMatch(folded, p); });
         if (wanted && IsPlainFile(dirfd(dir.get()), *entry)) {
             entries.push_back({name, std::move(folded)});
         }

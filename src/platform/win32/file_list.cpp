@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "platform/error.hpp"
+#include "platform/wildcard.hpp"
 #include "platform/win32/reason.hpp"
 #include "platform/win32/text.hpp"
 
@@ -14,27 +15,6 @@ namespace {
 std::wstring Upper(std::wstring text) {
     if (!text.empty()) CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
     return text;
-}
-
-// Wildcard match of upper-cased texts: '*' any run of characters, '?' exactly one.
-bool Matches(const std::wstring& name, const std::wstring& pattern) {
-    std::size_t n = 0, p = 0, starP = std::wstring::npos, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == L'*') {
-            starP = p++;
-            starN = n;
-        } else if (p < pattern.size() && (pattern[p] == L'?' || pattern[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (starP != std::wstring::npos) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == L'*') ++p;
-    return p == pattern.size();
 }
 
 }  // namespace
@@ -78,7 +58,7 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
             // only the name itself counts.
             const std::wstring name(found.cFileName);
             std::wstring upper = Upper(name);
-            if (!Matches(upper, upperPattern)) continue;
+            if (!WildcardMatch(upper, upperPattern)) continue;
             if (!seen.insert(std::move(upper)).second) continue;
             names.push_back(win32::Utf8(name));
         } while (FindNextFileW(search, &found));
