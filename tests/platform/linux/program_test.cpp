@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "app/main_layout.hpp"
 #include "app/main_window.hpp"
@@ -54,16 +56,27 @@ struct Handlers : platform::WindowEvents {
 
 QWidget* Top(platform::Window& window) { return reinterpret_cast<QWidget*>(window.NativeHandle()); }
 
-// The real program, started without anything it could show its windows on.
-class NoDisplayTest : public ::testing::TestWithParam<const char*> {};
+// The real program, started without anything it could show its windows on: the environment it
+// gets, and a text its one line of complaint must hold.
+struct NoDisplay {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> env;
+    const char* named;
+};
+void PrintTo(const NoDisplay& param, std::ostream* out) { *out << param.name; }
+
+class NoDisplayTest : public ::testing::TestWithParam<NoDisplay> {};
 
 TEST_P(NoDisplayTest, TheProgramSaysSoInOneLineAndFails) {
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("QT_QPA_PLATFORM");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("DISPLAY");
-    if (*GetParam()) env.insert("DISPLAY", GetParam());
+    for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY", "XDG_SESSION_TYPE",
+                             "XDG_CURRENT_DESKTOP"}) {
+        env.remove(name);
+    }
+    testing::TempDir runtime;
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.path().string()));
+    for (const auto& [name, value] : GetParam().env) env.insert(name, value);
     program.setProcessEnvironment(env);
     program.start(ORNAVEL_BINARY_DIR "/ornavel", {});
     ASSERT_TRUE(program.waitForFinished(30000));
@@ -72,13 +85,20 @@ TEST_P(NoDisplayTest, TheProgramSaysSoInOneLineAndFails) {
     const QString error = QString::fromUtf8(program.readAllStandardError());
     EXPECT_TRUE(error.startsWith("ornavel: нет дисплея: ")) << error.toStdString();
     EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
-    if (*GetParam()) {
-        EXPECT_TRUE(error.contains(GetParam())) << error.toStdString();
-    }
+    EXPECT_TRUE(error.contains(GetParam().named)) << error.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Program, NoDisplayTest, ::testing::Values("", ":97"),
-                         [](const auto& info) { return *info.param ? "Unreachable" : "Unset"; });
+INSTANTIATE_TEST_SUITE_P(
+    Program, NoDisplayTest,
+    ::testing::Values(
+        NoDisplay{"Unset", {}, "DISPLAY"}, NoDisplay{"Unreachable", {{"DISPLAY", ":97"}}, ":97"},
+        // Outside a Wayland session Qt uses X11 whatever WAYLAND_DISPLAY says.
+        NoDisplay{"WaylandOutsideAWaylandSession", {{"WAYLAND_DISPLAY", "wayland-7"}}, "DISPLAY"},
+        NoDisplay{"NoCompositor",
+                  {{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "wayland-7"}},
+                  "Wayland wayland-7"},
+        NoDisplay{"NoCompositorNamed", {{"QT_QPA_PLATFORM", "wayland"}}, "Wayland wayland-0"}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(ProgramTest, AnExceptionInAHandlerIsReportedAndEndsTheProgramWithFailure) {
     Handlers events;
