@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <filesystem>
 #include <fstream>
@@ -51,6 +52,28 @@ TEST_F(FolderBrowser, ChoosingAFolderSeveralLevelsDeepGivesItsFullPath) {
     EXPECT_NE(title.find(L"Pick a folder of pictures"), std::wstring::npos);
     EXPECT_TRUE(std::filesystem::equivalent(win32::Wide(chosen), folder)) << chosen;
     EXPECT_NE(chosen.back(), '\\');
+}
+
+TEST_F(FolderBrowser, AFolderSelectedByThePathMessageIsChosen) {
+    const auto folder = dir.path() / "by path";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder.string();
+    bool selected = false;
+    std::thread user([&] {
+        HWND dialog = WaitForTopWindow(0, kDialogClass);
+        if (dialog == nullptr) return;
+        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+        HWND tree = testing::FindDescendant(dialog, 0, WC_TREEVIEWW);
+        selected = WaitFor([&] {
+            HTREEITEM item = TreeView_GetSelection(tree);
+            return item != nullptr && testing::ItemText(tree, item) == L"by path";
+        });
+        SendMessageW(Button(dialog, selected ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+    });
+    const std::string chosen = CommonDialog().OpenFolder("By path", 0);
+    user.join();
+    ASSERT_TRUE(selected);
+    EXPECT_TRUE(std::filesystem::equivalent(win32::Wide(chosen), folder)) << chosen;
 }
 
 TEST_F(FolderBrowser, ADriveRootKeepsItsSeparator) {
