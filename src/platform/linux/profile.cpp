@@ -58,6 +58,8 @@ bool IsReadablePlainFile(const struct stat& info) {
     return S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) <= kMaxProfileBytes;
 }
 
+std::string TooLarge() { return "файл больше " + std::to_string(kMaxProfileBytes >> 20) + " МиБ"; }
+
 // Takes a shared lock, so a rewrite in place (which holds the exclusive one) is never seen half
 // done. A lock held for long by something else does not stop the read: after a second the file
 // is read as it stands.
@@ -211,8 +213,7 @@ std::string ProfileFileProblem(const std::string& file) {
     if (fstat(fd.get(), &info) != 0) return ReasonFromErrno(errno);
     if (S_ISDIR(info.st_mode)) return "это папка";
     if (!S_ISREG(info.st_mode)) return "это не обычный файл";
-    if (!IsReadablePlainFile(info))
-        return "файл больше " + std::to_string(kMaxProfileBytes >> 20) + " МиБ";
+    if (!IsReadablePlainFile(info)) return TooLarge();
     return "";
 }
 
@@ -223,9 +224,7 @@ std::string ProfileWriteProblem(const std::string& file) {
     if (stat(path.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) return "это папка";
         if (!S_ISREG(info.st_mode)) return "это не обычный файл";
-        if (static_cast<std::uint64_t>(info.st_size) > kMaxProfileBytes) {
-            return "файл больше " + std::to_string(kMaxProfileBytes >> 20) + " МиБ";
-        }
+        if (!IsReadablePlainFile(info)) return TooLarge();
         if ((info.st_mode & 0222) == 0) return "файл только для чтения";
         if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return ReasonFromErrno(errno);
         return "";

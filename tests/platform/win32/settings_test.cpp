@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -14,6 +15,7 @@
 #include "drive.hpp"
 #include "pictures.hpp"
 #include "platform/environment.hpp"
+#include "platform/picture.hpp"
 #include "platform/win32/runtime.hpp"
 #include "platform/win32/text.hpp"
 #include "support/temp_dir.hpp"
@@ -30,7 +32,7 @@ using testing::Text;
 using testing::WaitFor;
 
 // What one run of the program showed.
-struct Run {
+struct Shown {
     std::vector<std::wstring> messages;
     bool browsed = false;
     std::wstring stat;
@@ -55,7 +57,11 @@ class Settings : public ornavel::testing::TempDirTest {
     // A folder holding one picture.
     fs::path Folder(const std::wstring& name) {
         const fs::path folder = dir.path() / name;
-        fs::create_directories(folder);
+        fs::create_directories(folder.parent_path());
+        // The C++ library's own call does not take every name the system does.
+        if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+            ADD_FAILURE() << "cannot make the folder: error " << GetLastError();
+        }
         ornavel::testing::Encode(win32::Utf8((folder / L"a.bmp").wstring()),
                                  GUID_ContainerFormatBmp, 4, 4, 0xFF102030);
         return folder;
@@ -63,13 +69,15 @@ class Settings : public ornavel::testing::TempDirTest {
 
     // Runs the program until its window is shown: the folder browser, if it opens, chooses
     // `choose` (cancelled when empty), and every message box is read and closed.
-    Run Start(const fs::path& choose = {}) {
-        Run run;
+    Shown Start(const fs::path& choose = {}) {
+        Shown run;
         std::thread user([&] {
             HWND main = nullptr;
             WaitFor([&] {
                 if (HWND box = FindTopWindow(0, L"#32770")) {
-                    if (HWND tree = FindDescendant(box, 0, WC_TREEVIEWW); tree != nullptr) {
+                    // The program's message boxes carry its name; the browser, the shell's.
+                    if (Text(box) != L"Ornavel") {
+                        WaitFor([&] { return FindDescendant(box, 0, WC_TREEVIEWW) != nullptr; });
                         run.browsed = true;
                         const bool chosen = !choose.empty() && testing::SelectFolder(box, choose);
                         SendMessageW(GetDlgItem(box, chosen ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
@@ -97,6 +105,11 @@ class Settings : public ornavel::testing::TempDirTest {
         });
         RunOrnavel(0, nullptr);
         user.join();
+        // Closing the program's windows may leave a quit message behind, which would end the
+        // next run's folder browser at once.
+        MSG left;
+        while (PeekMessageW(&left, nullptr, 0, 0, PM_REMOVE)) {
+        }
         return run;
     }
 
@@ -112,7 +125,7 @@ TEST_F(Settings, AFolderNameOutsideTheCodePageWorksAndIsToldOnceNeverSavedBroken
     ASSERT_EQ(GetACP(), 1251u);
     for (const std::wstring name : {L"图片", L"Фото📷", L"Café"}) {
         const fs::path folder = Folder(name);
-        const Run run = Start(folder);
+        const Shown run = Start(folder);
         ASSERT_TRUE(run.browsed);
         ASSERT_EQ(run.messages.size(), 1u) << win32::Utf8(name);
         EXPECT_EQ(run.messages.front(),
@@ -129,7 +142,7 @@ TEST_F(Settings, BlanksAndQuotesAtTheEndsComeBackAndWhatCannotBeKeptIsTold) {
     for (const std::wstring name : {L"  two blanks before", L"'single quoted'", L"'quote"}) {
         Clear();
         const fs::path folder = Folder(name);
-        Run run = Start(folder);
+        Shown run = Start(folder);
         EXPECT_TRUE(run.messages.empty()) << win32::Utf8(run.messages.front());
         EXPECT_EQ(run.listed, 1);
         run = Start();
@@ -140,7 +153,7 @@ TEST_F(Settings, BlanksAndQuotesAtTheEndsComeBackAndWhatCannotBeKeptIsTold) {
 
     // Too long for the settings file: told, not cut, nothing saved.
     Clear();
-    Run run;
+    Shown run;
     fs::path deep = dir.path();
     while (deep.wstring().size() < 250) deep /= L"folder";
     const fs::path longFolder =
@@ -163,6 +176,47 @@ TEST_F(Settings, BlanksAndQuotesAtTheEndsComeBackAndWhatCannotBeKeptIsTold) {
     EXPECT_NE(run.messages[1].find(L"не записан: это папка"), std::wstring::npos)
         << win32::Utf8(run.messages[1]);
     EXPECT_EQ(run.listed, 1);
+}
+
+TEST_F(Settings, ASettingsFileOverTheLimitIsRefusedUnreadAndTheWindowShows) {
+    {
+        std::ofstream big(options_, std::ios::binary);
+        big << "[Main]\r\nPath=" << dir.path().string() << "\r\n";
+    }
+    fs::resize_file(options_, std::uintmax_t{64} << 20);
+    const Shown run = Start();
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_EQ(run.messages.front(),
+              L"Файл настроек «" + options_.wstring() + L"» не прочитан: файл больше 4 МиБ.");
+    EXPECT_TRUE(run.browsed);
+    EXPECT_EQ(fs::file_size(options_), std::uintmax_t{64} << 20);
+}
+
+// A writer killed midway leaves its temporary file; the next write of the wallpaper deletes it,
+// but not the temporary of a writer still at work, which nobody else may open.
+TEST(WallpaperFile, TemporariesOfKilledWritersGoAtTheNextWrite) {
+    ornavel::testing::TempDir dir;
+    const fs::path target = dir.path() / "wallpaper.bmp";
+    for (const wchar_t* stale : {L"wallpaper.bmp.ornavel-tmp-0badf00d", L"wallpaper.bmp.part"}) {
+        std::ofstream(dir.path() / stale, std::ios::binary) << "half a bitmap";
+    }
+    const fs::path live = dir.path() / L"wallpaper.bmp.ornavel-tmp-0000cafe";
+    const HANDLE held = CreateFileW(live.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::ofstream(dir.path() / L"wallpaper.bmp.backup", std::ios::binary) << "kept";
+
+    ornavel::testing::Encode(dir.file("in.bmp"), GUID_ContainerFormatBmp, 8, 8, 0xFF102030);
+    platform::SavePicture(*platform::LoadPicture(dir.file("in.bmp")), target.string());
+    CloseHandle(held);
+
+    std::vector<std::wstring> left;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        left.push_back(entry.path().filename().wstring());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::wstring>{L"in.bmp", L"wallpaper.bmp", L"wallpaper.bmp.backup",
+                                               L"wallpaper.bmp.ornavel-tmp-0000cafe"}));
 }
 
 }  // namespace
