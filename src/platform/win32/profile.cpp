@@ -98,6 +98,7 @@ std::string ProfileWriteProblem(const std::string& file) {
         return "";
     }
     const DWORD missing = GetLastError();
+    if (missing == ERROR_PATH_NOT_FOUND) return "папка «" + FolderOf(path) + "» не существует";
     if (missing != ERROR_FILE_NOT_FOUND) return win32::ReasonFromSystemError(missing);
     // Whether the folder takes a new file, asked with a file that is gone when it is closed.
     const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

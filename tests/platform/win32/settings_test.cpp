@@ -16,6 +16,7 @@
 #include "pictures.hpp"
 #include "platform/environment.hpp"
 #include "platform/picture.hpp"
+#include "platform/profile.hpp"
 #include "platform/win32/runtime.hpp"
 #include "platform/win32/text.hpp"
 #include "support/temp_dir.hpp"
@@ -190,6 +191,19 @@ TEST_F(Settings, ASettingsFileOverTheLimitIsRefusedUnreadAndTheWindowShows) {
               L"Файл настроек «" + options_.wstring() + L"» не прочитан: файл больше 4 МиБ.");
     EXPECT_TRUE(run.browsed);
     EXPECT_EQ(fs::file_size(options_), std::uintmax_t{64} << 20);
+}
+
+// Wine run by the superuser writes a read-only file all the same; Windows does not, and the user
+// is then told why.
+TEST_F(Settings, WhyASettingsFileIsNotWrittenIsNamed) {
+    std::ofstream(options_, std::ios::binary) << "[Main]\r\n";
+    SetFileAttributesW(options_.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(platform::ProfileWriteProblem(options_.string()), "файл только для чтения");
+    SetFileAttributesW(options_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(platform::ProfileWriteProblem(options_.string()), "");
+    const fs::path missing = dir.path() / "missing" / "options.ini";
+    EXPECT_EQ(platform::ProfileWriteProblem(win32::Utf8(missing.wstring())),
+              "папка «" + win32::Utf8(missing.parent_path().wstring()) + "» не существует");
 }
 
 // A writer killed midway leaves its temporary file; the next write of the wallpaper deletes it,
