@@ -27,9 +27,17 @@ std::string BrowseForFolder(const std::string& title, WindowHandle owner) {
 
     std::vector<char> path(MAX_PATH, '\0');
     SHGetPathFromIDListA(item, path.data());
+    // A name the ANSI code page cannot hold comes back with question marks or look-alike letters
+    // ("Cafe" for "Café"), naming another folder or none: the path is then taken in full, so the
+    // folder chosen is the folder listed.
+    std::string chosen = win32::Utf8FromAnsi(std::string(path.data()));
+    std::vector<wchar_t> wide(MAX_PATH, L'\0');
+    if (SHGetPathFromIDListW(item, wide.data()) && wide[0] != L'\0') {
+        chosen = win32::Utf8(std::wstring(wide.data()));
+    }
     CoTaskMemFree(item);
     // The shell leaves the buffer untouched when the item has no file-system path.
-    return win32::Utf8FromAnsi(std::string(path.data()));
+    return chosen;
 }
 
 }  // namespace ornavel::platform
