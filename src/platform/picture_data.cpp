@@ -118,10 +118,46 @@ bool JpegCutShort(std::string_view b) {
     }
 }
 
+// Follows a GIF's blocks to the end of its first picture's data, the one that is shown.
+bool GifCutShort(std::string_view b) {
+    if (b.size() < 13) return true;
+    std::size_t at = 13;
+    if (std::uint8_t(b[10]) & 0x80) at += 3u << ((std::uint8_t(b[10]) & 7) + 1);
+    // Sub-blocks: a length byte and that many bytes, up to a length of 0.
+    auto skipBlocks = [&]() {
+        while (at < b.size()) {
+            const std::size_t length = std::uint8_t(b[at++]);
+            if (length == 0) return true;
+            if (length > b.size() - at) return false;
+            at += length;
+        }
+        return false;
+    };
+    while (at < b.size()) {
+        const std::uint8_t kind = std::uint8_t(b[at++]);
+        if (kind == 0x21) {  // an extension: its label, then its sub-blocks
+            if (++at > b.size() || !skipBlocks()) return true;
+        } else if (kind == 0x2C) {  // a picture: its descriptor, colours, code size and data
+            if (b.size() - at < 10) return true;
+            const std::uint8_t packed = std::uint8_t(b[at + 8]);
+            at += 9;
+            if (packed & 0x80) at += 3u << ((packed & 7) + 1);
+            if (++at > b.size()) return true;
+            return !skipBlocks();
+        } else {
+            return false;  // the end, or damage the decoder reports
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool CutShort(std::string_view bytes) {
     if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return BitmapCutShort(bytes);
+    if (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a") {
+        return GifCutShort(bytes);
+    }
     if (bytes.size() >= 3 && std::uint8_t(bytes[0]) == 0xFF && std::uint8_t(bytes[1]) == 0xD8 &&
         std::uint8_t(bytes[2]) == 0xFF) {
         return JpegCutShort(bytes);

@@ -259,12 +259,20 @@ TEST_F(PictureTest, PicturesCutShortAreRefusedAndMinorDamageIsNot) {
     const std::string runs8("\x04\x00\x00\x00\x04\x01\x00\x01", 8);
     const std::string runs4("\x04\x00\x00\x00\x04\x11\x00\x01", 8);
     const std::string os2 = Os2Bitmap();
+    // One white pixel: screen, colours, a graphic control extension, the picture, the end.
+    const std::string gif(
+        "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
+        "!\xf9\x04\x01\x00\x00\x00\x00"
+        ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+        43);
     for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
              {"whole.jpg", jpeg},
              {"progressive.jpg", progressive},
              {"rle8.bmp", RunLengthBitmap(runs8, false)},
              {"rle4.bmp", RunLengthBitmap(runs4, true)},
              {"os2.bmp", os2},
+             {"whole.gif", gif},
+             {"untrailed.gif", gif.substr(0, gif.size() - 1)},
              // Stray bytes between segments, and runs that end with the last row unmarked.
              {"stray.jpg", jpeg.substr(0, 2) + "\x12\x34" + jpeg.substr(2)},
              {"unmarked.bmp", RunLengthBitmap(runs8.substr(0, 6), false)},
@@ -281,6 +289,7 @@ TEST_F(PictureTest, PicturesCutShortAreRefusedAndMinorDamageIsNot) {
              {"rle4.bmp", RunLengthBitmap(runs4.substr(0, 3), true)},
              {"os2.bmp", os2.substr(0, os2.size() - 5)},
              {"24bit.bmp", bmp.substr(0, bmp.size() - 100)},
+             {"50.gif", gif.substr(0, gif.size() / 2)},
          }) {
         WriteFile(dir.file(name), bytes);
         EXPECT_EQ(Failure(dir.file(name)), data::kCutShort) << name;
