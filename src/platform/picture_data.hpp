@@ -20,9 +20,9 @@ inline constexpr const char* kNotAPicture = "файл повреждён или 
 
 // Whether the bytes end before the picture they begin does: a Windows or OS/2 bitmap whose rows
 // (plain, bit fields or run-length coded) stop short, a JPEG whose data stops before its end
-// marker, or a GIF whose first picture's data stops before its last block. Damage a decoder gets past (stray bytes between a JPEG's segments, a bitmap's runs
-// ending at the last row without an end marker) does not count. Other formats, and data too
-// damaged to tell, are left to the decoder.
+// marker, or a GIF whose first picture's data stops before its last block. Damage a decoder gets
+// past (stray bytes between a JPEG's segments, a bitmap's runs ending at the last row without an
+// end marker) does not count. Other formats, and data too damaged to tell, are left to the decoder.
 bool CutShort(std::string_view bytes);
 
 }  // namespace ornavel::platform::picture_data

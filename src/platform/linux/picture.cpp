@@ -90,7 +90,8 @@ QByteArray ReadPictureFile(const std::string& path) {
     qsizetype done = 0;
     // A file that shrank since is read to its new end; one that grew, to the size it had.
     while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::read(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
         if (n < 0) {
             if (errno == EINTR) continue;
             throw Error(ReasonFromErrno(errno));

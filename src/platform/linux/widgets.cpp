@@ -29,9 +29,10 @@ void PictureWidget::rescale() {
     const QImage& image = static_cast<const QtPicture&>(*picture_).Shown();
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = inside * ratio;
-    scaled_ = QPixmap::fromImage(image.size() == pixels ? image
-                                                        : image.scaled(pixels, Qt::IgnoreAspectRatio,
-                                                                       Qt::SmoothTransformation));
+    scaled_ =
+        QPixmap::fromImage(image.size() == pixels ? image
+                                                  : image.scaled(pixels, Qt::IgnoreAspectRatio,
+                                                                 Qt::SmoothTransformation));
     scaled_.setDevicePixelRatio(ratio);
 }
 

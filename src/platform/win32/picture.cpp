@@ -71,7 +71,7 @@ WICBitmapTransformOptions Orientation(IWICBitmapFrameDecode& frame) {
 UINT g_shownWidth = 0, g_shownHeight = 0;
 
 struct Decoded {
-    UINT width = 0, height = 0;             // the picture's own size, upright
+    UINT width = 0, height = 0;            // the picture's own size, upright
     UINT shownWidth = 0, shownHeight = 0;  // the size of `pixels`
     std::vector<std::uint8_t> pixels;
 };
@@ -116,9 +116,8 @@ Decoded Decode(IWICImagingFactory& factory, IWICBitmapDecoder& decoder, UINT sho
     }
     ComPtr<IWICFormatConverter> converter;
     Check(factory.CreateFormatConverter(&converter));
-    Check(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppBGRA,
-                                WICBitmapDitherTypeNone, nullptr, 0,
-                                WICBitmapPaletteTypeMedianCut));
+    Check(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                nullptr, 0, WICBitmapPaletteTypeMedianCut));
     const std::uint64_t bytes = std::uint64_t{out.shownWidth} * out.shownHeight * 4;
     try {
         out.pixels.resize(static_cast<std::size_t>(bytes));
@@ -145,8 +144,8 @@ Decoded DecodeBytes(const std::string& bytes, UINT shownWidth, UINT shownHeight)
     auto factory = Factory();
     ComPtr<IWICStream> stream;
     Check(factory->CreateStream(&stream));
-    Check(stream->InitializeFromMemory(
-        reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())), static_cast<DWORD>(bytes.size())));
+    Check(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
+                                       static_cast<DWORD>(bytes.size())));
     ComPtr<IWICBitmapDecoder> decoder;
     Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                            &decoder));

@@ -166,8 +166,8 @@ class Win32Window final : public Window {
     std::vector<std::unique_ptr<Item>> items_;
     std::vector<std::unique_ptr<MenuEntry>> menuEntries_;
     std::map<std::tuple<std::string_view, int, bool, bool, int>, HFONT> fonts_;
-    std::vector<HWND> disabled_;  // the windows a modal show disabled
-    HWND focus_ = nullptr;        // the control that had the focus when the window was left
+    std::vector<HWND> disabled_;   // the windows a modal show disabled
+    HWND focus_ = nullptr;         // the control that had the focus when the window was left
     Item* changedList_ = nullptr;  // a list whose selection changed, not yet raised
 };
 
@@ -897,8 +897,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
                 changedList_ = item;
                 SetTimer(hwnd_, kSelectionTimer, USER_TIMER_MINIMUM, nullptr);
             } else if ((kind == layout::Kind::Button && code == BN_CLICKED) ||
-                       (kind == layout::Kind::Label && item->spec().link &&
-                        code == STN_CLICKED)) {
+                       (kind == layout::Kind::Label && item->spec().link && code == STN_CLICKED)) {
                 Fire(item->spec().name);
             }
             return 0;
