@@ -347,6 +347,8 @@ int StartAndQuit(int argc, char** argv, bool program) {
 // Keeps the median of each benchmark's repetitions, in seconds.
 class Collector : public benchmark::ConsoleReporter {
   public:
+    // Without colours, so that the last line is the JSON object alone.
+    Collector() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.aggregate_name == "median") {
