@@ -17,13 +17,21 @@ public:
 
 using PicturePtr = std::shared_ptr<const Picture>;
 
-// Loads a BMP, JPEG, GIF or PNG file (and whatever else the platform's loader reads). Throws
-// platform::Error with the reason when the file cannot be read or is not a picture.
+// Loads a BMP, JPEG, GIF or PNG file (and whatever else the platform's loader reads). The file's
+// bytes are read once and kept with the picture; its size comes from its header, and its pixels
+// are decoded only as large as the image controls show them. Throws platform::Error with the
+// reason when the file is not a plain file, is larger than 512 MiB, cannot be read, is cut short,
+// damaged or not a picture.
 PicturePtr LoadPicture(const std::string& path);
 
-// Writes `picture` to `path` as a Windows bitmap of its own pixel size. The file is written beside
-// the old one and put in its place only when complete, so a failure leaves the old file intact.
-// Throws platform::Error with the reason on failure.
+// The picture decoded whole, at its own pixel size, from the bytes LoadPicture read (so a file
+// changed since changes nothing); `picture` itself when it already is whole. Throws
+// platform::Error with the reason when it cannot be decoded.
+PicturePtr WholePicture(const PicturePtr& picture);
+
+// Writes `picture`, decoded whole, to `path` as a Windows bitmap of its own pixel size. The file
+// is written beside the old one and put in its place only when complete, so a failure leaves the
+// old file intact. Throws platform::Error with the reason on failure.
 void SavePicture(const Picture& picture, const std::string& path);
 
 }  // namespace ornavel::platform

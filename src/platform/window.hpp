@@ -21,6 +21,8 @@ class WindowEvents {
 public:
     virtual ~WindowEvents() = default;
     // A click on a button, a link label or a menu entry, or a change of a list box's selection.
+    // A list's change is raised once the input already queued has been handled, so a burst of
+    // changes (a held arrow key) raises one click, with the list on the entry it ended on.
     virtual void Click(std::string_view control) = 0;
 };
 

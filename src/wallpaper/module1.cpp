@@ -36,8 +36,12 @@ void InstallWallpaper(const platform::PicturePtr& picture) {
             "Нет изображения для установки. Выберите изображение в списке.");
     }
     const std::string path = WallpaperPath();
+    // The whole picture, decoded from the bytes read when it was previewed, exists only for the
+    // length of the install.
+    platform::PicturePtr whole;
     try {
-        platform::SavePicture(*picture, path);
+        whole = platform::WholePicture(picture);
+        platform::SavePicture(*whole, path);
     } catch (const platform::Error& e) {
         throw platform::Error("Не удалось записать файл обоев «" + path + "»: " + e.what());
     }

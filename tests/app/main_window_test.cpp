@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QBuffer>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "support/qt.hpp"
@@ -289,6 +291,90 @@ TEST_F(MainWindowTest, AboutOpensModallyWithItsLinksAndClosesOnItsButton) {
         Child<QAction>(window, "about_mnu")->trigger();
         EXPECT_TRUE(modal);
     }
+}
+
+TEST_F(MainWindowTest, ABurstOfSelectionChangesLoadsOnlyTheEntryItEndsOn) {
+    const fs::path folder = dir.path() / "burst";
+    fs::create_directories(folder);
+    QImage first(800, 600, QImage::Format_RGB32);
+    first.fill(Qt::blue);
+    first.save(QString::fromStdString((folder / "a.jpg").string()), "JPEG");
+    // Loading any of the entries passed over would raise a message.
+    for (const char* name : {"b.jpg", "c.jpg", "d.jpg", "e.jpg"}) {
+        WriteFile((folder / name).string(), "not a picture");
+    }
+    QImage last(31, 17, QImage::Format_RGB32);
+    last.fill(Qt::red);
+    last.save(QString::fromStdString((folder / "f.bmp").string()), "BMP");
+    SaveFolder(folder.string());
+    QWidget* window = Start();
+    // Every message that comes up is noted and closed.
+    QStringList messages;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            messages << box->text();
+            box->accept();
+        }
+    });
+    closer.start(20);
+    auto* list = Child<QListWidget>(window, "List1");
+    list->setFocus();
+    // Six key presses handled before the event loop turns again, as a held key's repeats are.
+    for (int i = 0; i < 6; ++i) QTest::keyClick(list, Qt::Key_Down);
+    QTest::qWait(100);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    EXPECT_TRUE(main_->selectedPath().ends_with("/f.bmp")) << main_->selectedPath();
+    EXPECT_EQ(Child<QLabel>(window, "Label3")->text(), "31 x 17");
+    EXPECT_EQ(Child<QLabel>(window, "Label4")->text(), "31 x 17");
+    ASSERT_NE(main_->window().GetPictureBox("Image1").Picture(), nullptr);
+    EXPECT_EQ(main_->window().GetPictureBox("Image1").Picture()->Width(), 31);
+    EXPECT_TRUE(InstallEnabled(window));
+}
+
+TEST_F(MainWindowTest, APhotosSizeTextIsItsWholeUprightSize) {
+    const fs::path folder = dir.path() / "photos";
+    fs::create_directories(folder);
+    QImage image(3000, 2000, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    // An EXIF block saying "turn by 90 degrees" right after the start-of-image marker.
+    const char exif[] =
+        "\xFF\xE1\x00\x22"
+        "Exif\0\0"
+        "II*\0\x08\0\0\0"
+        "\x01\0"
+        "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0"
+        "\0\0\0\0";
+    jpeg.insert(2, QByteArray(exif, sizeof exif - 1));
+    WriteFile((folder / "photo.jpg").string(), jpeg.toStdString());
+    SaveFolder(folder.string());
+    QWidget* window = Start();
+    EXPECT_EQ(Select(window, 0), "");
+    EXPECT_EQ(Child<QLabel>(window, "Label3")->text(), "2000 x 3000");
+    EXPECT_EQ(Child<QLabel>(window, "Label4")->text(), "2000 x 3000");
+    EXPECT_EQ(main_->window().GetPictureBox("Picture2").OuterWidth(), 2004.0f);
+    EXPECT_EQ(main_->window().GetPictureBox("Picture2").OuterHeight(), 3004.0f);
+}
+
+TEST_F(MainWindowTest, InstallWritesTheWholePictureAsReadAtTheClickThoughTheFileChangedSince) {
+    const std::string folder = Pictures();
+    SaveFolder(folder);
+    QWidget* window = Start();
+    Select(window, 2);
+    QImage other(31, 17, QImage::Format_RGB32);
+    other.fill(Qt::red);
+    other.save(QString::fromStdString(folder + "/img10.jpg"), "JPEG");
+    QTest::mouseClick(Child<QPushButton>(window, "Command1"), Qt::LeftButton);
+    const std::string bmp = ReadFile(dir.file("windows/wallpaper.bmp"));
+    ASSERT_EQ(bmp.size(), 54u + 800u * 3u * 600u);
+    // The previewed picture's colour (20, 80, 200), stored blue green red.
+    EXPECT_NEAR(static_cast<unsigned char>(bmp[54]), 200, 8);
+    EXPECT_NEAR(static_cast<unsigned char>(bmp[55]), 80, 8);
+    EXPECT_NEAR(static_cast<unsigned char>(bmp[56]), 20, 8);
 }
 
 }  // namespace

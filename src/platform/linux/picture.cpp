@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QImageReader>
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -16,12 +14,10 @@
 #include "platform/error.hpp"
 #include "platform/linux/qt_picture.hpp"
 #include "platform/linux/replacement_file.hpp"
+#include "platform/picture_data.hpp"
 
 namespace ornavel::platform {
 namespace {
-
-// A decoded picture larger than this is refused before it is decoded.
-constexpr qint64 kMaxDecodedBytes = qint64{1} << 30;
 
 void PutLe(std::vector<unsigned char>& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
@@ -73,25 +69,39 @@ unsigned char OnWhite(int channel, int alpha) {
     return static_cast<unsigned char>((channel * alpha + 255 * (255 - alpha) + 127) / 255);
 }
 
-// Qt shows an uncompressed bitmap cut short with its missing rows blank instead of failing, so
-// the file's length is checked against what its header promises.
-bool TruncatedBitmap(int fd, qint64 fileSize) {
-    // Read in place: the reader's handler keeps its own position in the file.
-    char header[34];
-    if (::pread(fd, header, sizeof header, 0) != ssize_t{sizeof header}) return true;
-    auto le = [&](int at, int bytes) {
-        std::uint32_t value = 0;
-        for (int i = bytes - 1; i >= 0; --i) value = value << 8 | std::uint8_t(header[at + i]);
-        return value;
-    };
-    if (le(14, 4) < 40) return false;  // the old OS/2 header: left to Qt
-    const std::uint32_t compression = le(30, 4);
-    if (compression != 0 && compression != 3) return false;
-    const qint64 width = static_cast<std::int32_t>(le(18, 4));
-    qint64 height = static_cast<std::int32_t>(le(22, 4));
-    if (height < 0) height = -height;
-    const qint64 rowBytes = (width * le(28, 2) + 31) / 32 * 4;
-    return fileSize < qint64{le(10, 4)} + rowBytes * height;
+// The bytes of the picture file at `path`, read whole. The file is opened so that nothing can
+// block (a FIFO would wait for a writer) and checked to be a plain file of a sane size first.
+QByteArray ReadPictureFile(const std::string& path) {
+    // Opened by its bytes: a name that is not valid UTF-8 has no faithful QString form.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) throw Error(ReasonFromErrno(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) throw Error(ReasonFromErrno(errno));
+    if (S_ISDIR(info.st_mode)) throw Error(picture_data::kFolder);
+    if (!S_ISREG(info.st_mode)) throw Error(picture_data::kNotAFile);
+    if (static_cast<std::uint64_t>(info.st_size) > picture_data::kMaxFileBytes) {
+        throw Error(picture_data::kTooLarge);
+    }
+    QByteArray bytes;
+    bytes.resize(static_cast<qsizetype>(info.st_size));
+    qsizetype done = 0;
+    // A file that shrank since is read to its new end; one that grew, to the size it had.
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::read(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw Error(ReasonFromErrno(errno));
+        }
+        if (n == 0) break;
+        done += n;
+    }
+    bytes.truncate(done);
+    return bytes;
 }
 
 // The file SavePicture last wrote, known by its inode, size and time of change, and its image.
@@ -131,47 +141,23 @@ void linux_qt::ForgetSavedImage() {
 }
 
 QImage linux_qt::ReadImage(const std::string& path) {
-    // Opened by its bytes: a name that is not valid UTF-8 has no faithful QString form.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Error(ReasonFromErrno(errno));
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        throw Error("это не файл");
-    }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        throw Error("файл не удалось открыть");
-    }
-    QImageReader reader(&file);
-    reader.setAutoTransform(true);
-    reader.setAllocationLimit(static_cast<int>(kMaxDecodedBytes >> 20));
-    const QSize size = reader.size();
-    if (size.isValid() && qint64(size.width()) * size.height() * 4 > kMaxDecodedBytes) {
-        throw Error("изображение слишком велико (" + std::to_string(size.width()) + " x " +
-                    std::to_string(size.height()) + ")");
-    }
-    if (reader.format() == "bmp" && TruncatedBitmap(fd, info.st_size)) {
-        throw Error("файл повреждён или не является изображением");
-    }
-    QImage image;
-    if (!reader.read(&image) || image.isNull()) {
-        if (reader.error() == QImageReader::InvalidDataError && size.isValid() &&
-            qint64(size.width()) * size.height() * 4 > (kMaxDecodedBytes >> 2)) {
-            throw Error("изображение слишком велико");
-        }
-        throw Error("файл повреждён или не является изображением");
-    }
-    return image;
+    return PictureFromBytes(ReadPictureFile(path), QSize())->Whole();
 }
 
 PicturePtr LoadPicture(const std::string& path) {
-    return std::make_shared<linux_qt::QtPicture>(linux_qt::ReadImage(path));
+    return linux_qt::PictureFromBytes(ReadPictureFile(path), linux_qt::ShownSize());
+}
+
+PicturePtr WholePicture(const PicturePtr& picture) {
+    if (!picture) return picture;
+    const auto& qt = static_cast<const linux_qt::QtPicture&>(*picture);
+    QImage whole = qt.Whole();
+    if (whole.constBits() == qt.Shown().constBits()) return picture;
+    return std::make_shared<linux_qt::QtPicture>(std::move(whole));
 }
 
 void SavePicture(const Picture& picture, const std::string& path) {
-    const QImage& image = static_cast<const linux_qt::QtPicture&>(picture).image();
+    const QImage image = static_cast<const linux_qt::QtPicture&>(picture).Whole();
     const int width = image.width();
     const int height = image.height();
     if (width <= 0 || height <= 0) throw Error("пустое изображение");

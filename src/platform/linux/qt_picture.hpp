@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
+#include <QSize>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -8,21 +11,46 @@
 
 namespace ornavel::platform::linux_qt {
 
-// A picture on Linux: the decoded image, shared by every control that shows it.
+// A picture on Linux, shared by every control that shows it. A picture read from a file keeps the
+// file's bytes and holds its pixels only as large as the controls show them; the whole picture is
+// decoded from those bytes when it is saved. A picture made in memory (the program's own art)
+// holds its whole image.
 class QtPicture final : public Picture {
   public:
-    explicit QtPicture(QImage image) : image_(std::move(image)) {}
-    int Width() const override { return image_.width(); }
-    int Height() const override { return image_.height(); }
-    const QImage& image() const { return image_; }
+    explicit QtPicture(QImage image) : size_(image.size()), shown_(std::move(image)) {}
+    QtPicture(QByteArray bytes, QSize size, QImage shown)
+        : bytes_(std::move(bytes)), size_(size), shown_(std::move(shown)) {}
+    int Width() const override { return size_.width(); }
+    int Height() const override { return size_.height(); }
+    // What controls draw, stretched to their size: the picture decoded at the size of the
+    // largest image control, or whole.
+    const QImage& Shown() const { return shown_; }
+    // The whole picture at its own size. Throws platform::Error when the bytes cannot be decoded
+    // (the memory for it is lacking).
+    QImage Whole() const;
 
   private:
-    QImage image_;
+    QByteArray bytes_;
+    QSize size_;
+    QImage shown_;
 };
 
-// Reads the picture file at `path` (any bytes), EXIF orientation applied. Throws platform::Error
-// with the reason when it cannot be read, is damaged, is no picture or would decode too large.
+// Makes a picture of a file's bytes (any format Qt reads): checks that they hold a whole picture
+// of a size that can be decoded, reads its size from its header, EXIF orientation applied, and
+// decodes it for showing at `shown` pixels (a JPEG at a reduced scale), or whole when `shown` is
+// empty. Throws platform::Error with the reason when it is damaged, cut short, no picture or
+// would decode too large.
+std::shared_ptr<const QtPicture> PictureFromBytes(QByteArray bytes, QSize shown);
+
+// Reads the picture file at `path` (any bytes) whole, EXIF orientation applied. Throws
+// platform::Error with the reason when it cannot be read, is damaged, is no picture or would
+// decode too large.
 QImage ReadImage(const std::string& path);
+
+// Notes the inside of an image control that shows loaded pictures, in device pixels. Pictures
+// are decoded for showing at the largest size noted; before any is noted, whole.
+void NoteShownSize(QSize pixels);
+QSize ShownSize();
 
 // The image SavePicture last wrote to `path`, while that file is still the one it wrote, so a
 // wallpaper setter that draws the picture itself need not decode the file again. Opaque images

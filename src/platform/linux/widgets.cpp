@@ -26,10 +26,13 @@ void PictureWidget::rescale() {
     if (!stretch_ || !picture_) return;
     const QSize inside = contentsRect().size();
     if (inside.isEmpty()) return;
-    const QImage& image = static_cast<const QtPicture&>(*picture_).image();
+    const QImage& image = static_cast<const QtPicture&>(*picture_).Shown();
     const qreal ratio = devicePixelRatioF();
-    scaled_ = QPixmap::fromImage(
-        image.scaled(inside * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    const QSize pixels = inside * ratio;
+    scaled_ =
+        QPixmap::fromImage(image.size() == pixels ? image
+                                                  : image.scaled(pixels, Qt::IgnoreAspectRatio,
+                                                                 Qt::SmoothTransformation));
     scaled_.setDevicePixelRatio(ratio);
 }
 
@@ -46,7 +49,9 @@ void PictureWidget::paintEvent(QPaintEvent* event) {
     if (stretch_) {
         painter.drawPixmap(inside.topLeft(), scaled_);
     } else {
-        painter.drawImage(inside.topLeft(), static_cast<const QtPicture&>(*picture_).image());
+        // At the picture's own size; what is held may be smaller (hidden boxes only measure).
+        painter.drawImage(QRect(inside.topLeft(), QSize(picture_->Width(), picture_->Height())),
+                          static_cast<const QtPicture&>(*picture_).Shown());
     }
 }
 
@@ -65,12 +70,18 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
 ClickList::ClickList(QWidget* parent, std::function<void()> clicked)
     : QListWidget(parent), clicked_(std::move(clicked)) {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+    // A timer of no delay runs once the window system's queued events have all been handled.
+    idle_.setSingleShot(true);
+    idle_.setInterval(0);
+    connect(&idle_, &QTimer::timeout, this, [this] {
         if (!selectedItems().isEmpty()) clicked_();
+    });
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!selectedItems().isEmpty()) idle_.start();
     });
     // A click on the entry already selected changes nothing, yet is a click all the same.
     connect(this, &QListWidget::itemClicked, this, [this] {
-        if (pressedOnSelected_) clicked_();
+        if (pressedOnSelected_) idle_.start();
         pressedOnSelected_ = false;
     });
 }
@@ -96,6 +107,7 @@ void ClickList::keyPressEvent(QKeyEvent* event) {
 
 void ClickList::clearQuietly() {
     const QSignalBlocker quiet(this);
+    idle_.stop();
     clear();
 }
 

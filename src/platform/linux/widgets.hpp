@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
+#include <QTimer>
 #include <functional>
 
 #include "platform/picture.hpp"
@@ -45,8 +46,10 @@ class LinkLabel : public QLabel {
     std::function<void()> clicked_;
 };
 
-// A list whose click event fires on every change of the selection, by mouse or keyboard, and on a
-// click on the entry already selected; not when the list is cleared.
+// A list whose click event fires after a change of the selection, by mouse or keyboard, and after
+// a click on the entry already selected; not when the list is cleared. It fires once the input
+// already queued has been handled, so a burst of changes (a held arrow key) fires once, for the
+// entry it ended on.
 class ClickList : public QListWidget {
   public:
     ClickList(QWidget* parent, std::function<void()> clicked);
@@ -58,6 +61,7 @@ class ClickList : public QListWidget {
 
   private:
     std::function<void()> clicked_;
+    QTimer idle_;
     bool pressedOnSelected_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/error.hpp"
+#include "platform/picture_data.hpp"
 #include "platform/win32/bitmap.hpp"
 #include "platform/win32/reason.hpp"
 #include "platform/win32/replacement_file.hpp"
@@ -67,9 +68,19 @@ WICBitmapTransformOptions Orientation(IWICBitmapFrameDecode& frame) {
     }
 }
 
-// The first frame, turned upright, converted to 32-bit BGRA and laid over white.
-std::shared_ptr<const win32::Bitmap> Decode(IWICImagingFactory& factory,
-                                            IWICBitmapDecoder& decoder) {
+// The largest inside of an image control noted so far, in device pixels.
+UINT g_shownWidth = 0, g_shownHeight = 0;
+
+struct Decoded {
+    UINT width = 0, height = 0;            // the picture's own size, upright
+    UINT shownWidth = 0, shownHeight = 0;  // the size of `pixels`
+    std::vector<std::uint8_t> pixels;
+};
+
+// The first frame, turned upright, converted to 32-bit BGRA and laid over white: whole, or, when
+// it is larger than `shownWidth` x `shownHeight` (not 0), scaled to that size as it is decoded.
+Decoded Decode(IWICImagingFactory& factory, IWICBitmapDecoder& decoder, UINT shownWidth,
+               UINT shownHeight) {
     ComPtr<IWICBitmapFrameDecode> frame;
     Check(decoder.GetFrame(0, &frame));
     UINT width = 0, height = 0;
@@ -79,28 +90,44 @@ std::shared_ptr<const win32::Bitmap> Decode(IWICImagingFactory& factory,
         throw Error("изображение слишком велико");
     }
     // A photo's EXIF orientation turns it upright, as every viewer shows it.
-    ComPtr<IWICBitmapSource> upright = frame;
     const WICBitmapTransformOptions turn = Orientation(*frame.Get());
+    const bool quarter = (turn & WICBitmapTransformRotate90) != 0;  // also set in Rotate270
+    Decoded out;
+    out.width = quarter ? height : width;
+    out.height = quarter ? width : height;
+    out.shownWidth = out.width;
+    out.shownHeight = out.height;
+    ComPtr<IWICBitmapSource> source = frame;
+    if (shownWidth > 0 && shownHeight > 0 && (out.width > shownWidth || out.height > shownHeight)) {
+        // Scaled straight from the frame, so the decoder can do part of it (a JPEG by its DCT).
+        ComPtr<IWICBitmapScaler> scaler;
+        Check(factory.CreateBitmapScaler(&scaler));
+        Check(scaler->Initialize(frame.Get(), quarter ? shownHeight : shownWidth,
+                                 quarter ? shownWidth : shownHeight,
+                                 WICBitmapInterpolationModeFant));
+        source = scaler;
+        out.shownWidth = shownWidth;
+        out.shownHeight = shownHeight;
+    }
     if (turn != WICBitmapTransformRotate0) {
         ComPtr<IWICBitmapFlipRotator> rotator;
         Check(factory.CreateBitmapFlipRotator(&rotator));
-        Check(rotator->Initialize(frame.Get(), turn));
-        upright = rotator;
-        Check(upright->GetSize(&width, &height));
+        Check(rotator->Initialize(source.Get(), turn));
+        source = rotator;
     }
     ComPtr<IWICFormatConverter> converter;
     Check(factory.CreateFormatConverter(&converter));
-    Check(converter->Initialize(upright.Get(), GUID_WICPixelFormat32bppBGRA,
-                                WICBitmapDitherTypeNone, nullptr, 0,
-                                WICBitmapPaletteTypeMedianCut));
-    const std::uint64_t bytes = std::uint64_t{width} * height * 4;
-    std::vector<std::uint8_t> pixels;
+    Check(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+                                nullptr, 0, WICBitmapPaletteTypeMedianCut));
+    const std::uint64_t bytes = std::uint64_t{out.shownWidth} * out.shownHeight * 4;
     try {
-        pixels.resize(static_cast<std::size_t>(bytes));
+        out.pixels.resize(static_cast<std::size_t>(bytes));
     } catch (const std::bad_alloc&) {
         throw Error("недостаточно памяти");
     }
-    Check(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bytes), pixels.data()));
+    Check(converter->CopyPixels(nullptr, out.shownWidth * 4, static_cast<UINT>(bytes),
+                                out.pixels.data()));
+    auto& pixels = out.pixels;
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
         const unsigned alpha = pixels[i + 3];
         if (alpha == 255) continue;
@@ -110,9 +137,36 @@ std::shared_ptr<const win32::Bitmap> Decode(IWICImagingFactory& factory,
         }
         pixels[i + 3] = 255;
     }
-    return std::make_shared<win32::Bitmap>(static_cast<int>(width), static_cast<int>(height),
-                                           std::move(pixels));
+    return out;
 }
+
+// Decodes a file's bytes held in memory.
+Decoded DecodeBytes(const std::string& bytes, UINT shownWidth, UINT shownHeight) {
+    auto factory = Factory();
+    ComPtr<IWICStream> stream;
+    Check(factory->CreateStream(&stream));
+    Check(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
+                                       static_cast<DWORD>(bytes.size())));
+    ComPtr<IWICBitmapDecoder> decoder;
+    Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                           &decoder));
+    return Decode(*factory.Get(), *decoder.Get(), shownWidth, shownHeight);
+}
+
+// A file handle closed when it goes out of scope.
+class File {
+  public:
+    explicit File(HANDLE handle) : handle_(handle) {}
+    ~File() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
 
 void WriteAll(HANDLE file, const void* data, std::size_t size) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -181,30 +235,94 @@ void EnsureCom() {
 }
 
 std::shared_ptr<const Bitmap> DecodePicture(const void* data, std::size_t size) {
-    auto factory = Factory();
-    ComPtr<IWICStream> stream;
-    Check(factory->CreateStream(&stream));
-    Check(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)),
-                                       static_cast<DWORD>(size)));
-    ComPtr<IWICBitmapDecoder> decoder;
-    Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
-                                           &decoder));
-    return Decode(*factory.Get(), *decoder.Get());
+    Decoded whole = DecodeBytes(std::string(static_cast<const char*>(data), size), 0, 0);
+    return std::make_shared<Bitmap>(static_cast<int>(whole.width), static_cast<int>(whole.height),
+                                    std::move(whole.pixels));
+}
+
+void NoteShownSize(int width, int height) {
+    g_shownWidth = std::max(g_shownWidth, static_cast<UINT>(std::max(width, 0)));
+    g_shownHeight = std::max(g_shownHeight, static_cast<UINT>(std::max(height, 0)));
 }
 
 }  // namespace win32
 
+namespace {
+
+// The bytes of the picture file at `path`, read whole, after checking that it is a plain file of
+// a sane size.
+std::shared_ptr<const std::string> ReadPictureFile(const std::string& path) {
+    const std::wstring wide = win32::Wide(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        throw Error(picture_data::kFolder);
+    }
+    File file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        throw Error(win32::ReasonFromSystemError(GetLastError()));
+    }
+    // Pipes and devices (COM1, CON) are not read: a read could wait for ever.
+    if (GetFileType(file.get()) != FILE_TYPE_DISK) throw Error(picture_data::kNotAFile);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) {
+        throw Error(win32::ReasonFromSystemError(GetLastError()));
+    }
+    if (static_cast<std::uint64_t>(size.QuadPart) > picture_data::kMaxFileBytes) {
+        throw Error(picture_data::kTooLarge);
+    }
+    auto bytes = std::make_shared<std::string>();
+    try {
+        bytes->resize(static_cast<std::size_t>(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+        throw Error("недостаточно памяти");
+    }
+    std::size_t done = 0;
+    while (done < bytes->size()) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), bytes->data() + done, static_cast<DWORD>(bytes->size() - done),
+                      &read, nullptr)) {
+            throw Error(win32::ReasonFromSystemError(GetLastError()));
+        }
+        if (read == 0) break;
+        done += read;
+    }
+    bytes->resize(done);
+    return bytes;
+}
+
+std::shared_ptr<const win32::Bitmap> WholeBitmap(const win32::Bitmap& bitmap) {
+    Decoded whole = DecodeBytes(*bitmap.Bytes(), 0, 0);
+    return std::make_shared<win32::Bitmap>(static_cast<int>(whole.width),
+                                           static_cast<int>(whole.height), std::move(whole.pixels));
+}
+
+}  // namespace
+
 PicturePtr LoadPicture(const std::string& path) {
-    auto factory = Factory();
-    ComPtr<IWICBitmapDecoder> decoder;
-    Check(factory->CreateDecoderFromFilename(win32::Wide(path).c_str(), nullptr, GENERIC_READ,
-                                             WICDecodeMetadataCacheOnDemand, &decoder));
-    return Decode(*factory.Get(), *decoder.Get());
+    auto bytes = ReadPictureFile(path);
+    if (picture_data::CutShort(*bytes)) throw Error(picture_data::kCutShort);
+    Decoded shown = DecodeBytes(*bytes, g_shownWidth, g_shownHeight);
+    return std::make_shared<win32::Bitmap>(
+        std::move(bytes), static_cast<int>(shown.width), static_cast<int>(shown.height),
+        static_cast<int>(shown.shownWidth), static_cast<int>(shown.shownHeight),
+        std::move(shown.pixels));
+}
+
+PicturePtr WholePicture(const PicturePtr& picture) {
+    const auto* bitmap = dynamic_cast<const win32::Bitmap*>(picture.get());
+    if (bitmap == nullptr || bitmap->Whole()) return picture;
+    return WholeBitmap(*bitmap);
 }
 
 void SavePicture(const Picture& picture, const std::string& path) {
     const auto* bitmap = dynamic_cast<const win32::Bitmap*>(&picture);
     if (bitmap == nullptr) throw Error("изображение не загружено");
+    std::shared_ptr<const win32::Bitmap> whole;
+    if (!bitmap->Whole()) {
+        whole = WholeBitmap(*bitmap);
+        bitmap = whole.get();
+    }
     win32::ReplacementFile file(win32::Wide(path));
     if (file.handle() == INVALID_HANDLE_VALUE) {
         throw Error(win32::ReasonFromSystemError(file.error()));

@@ -8,6 +8,7 @@
 #include <map>
 #include <stdexcept>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/bitmap.hpp"
@@ -165,9 +166,15 @@ class Win32Window final : public Window {
     std::vector<std::unique_ptr<Item>> items_;
     std::vector<std::unique_ptr<MenuEntry>> menuEntries_;
     std::map<std::tuple<std::string_view, int, bool, bool, int>, HFONT> fonts_;
-    std::vector<HWND> disabled_;  // the windows a modal show disabled
-    HWND focus_ = nullptr;        // the control that had the focus when the window was left
+    std::vector<HWND> disabled_;   // the windows a modal show disabled
+    HWND focus_ = nullptr;         // the control that had the focus when the window was left
+    Item* changedList_ = nullptr;  // a list whose selection changed, not yet raised
 };
+
+// The timer that raises a list's selection change. The system sends its tick only when no input,
+// posted message or repaint is waiting, so a burst of changes (a held arrow key) is raised once,
+// for the entry it ended on.
+constexpr UINT_PTR kSelectionTimer = 1;
 
 // ---- Controls ------------------------------------------------------------------------------
 
@@ -321,14 +328,14 @@ class PictureItem final : public Item, public PictureBox {
     void Blit(HDC dc, int x, int y, int width, int height, int mode) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = bitmap_->Width();
-        info.bmiHeader.biHeight = -bitmap_->Height();
+        info.bmiHeader.biWidth = bitmap_->ShownWidth();
+        info.bmiHeader.biHeight = -bitmap_->ShownHeight();
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
         SetStretchBltMode(dc, mode);
         SetBrushOrgEx(dc, 0, 0, nullptr);
-        StretchDIBits(dc, x, y, width, height, 0, 0, bitmap_->Width(), bitmap_->Height(),
+        StretchDIBits(dc, x, y, width, height, 0, 0, bitmap_->ShownWidth(), bitmap_->ShownHeight(),
                       bitmap_->Pixels(), &info, DIB_RGB_COLORS, SRCCOPY);
     }
 
@@ -651,6 +658,11 @@ void Win32Window::Place(Item& item) {
         width = static_cast<int>(picture->OuterWidth());
         height = static_cast<int>(picture->OuterHeight());
     }
+    if (spec.kind == layout::Kind::Image && spec.art == layout::Art::None) {
+        // Loaded pictures are decoded at the size this image shows them.
+        const int border = spec.border == layout::Border::Sunken ? 2 * kSunken : 0;
+        win32::NoteShownSize(width - border, height - border);
+    }
     SetWindowPos(child, nullptr, Scale(spec.left, dpi_), Scale(spec.top, dpi_), width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -879,13 +891,26 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             Item* item = FindByHwnd(control);
             if (item == nullptr || !IsWindowEnabled(control)) return 0;
             const layout::Kind kind = item->spec().kind;
-            if ((kind == layout::Kind::Button && code == BN_CLICKED) ||
-                (kind == layout::Kind::ListBox && code == LBN_SELCHANGE) ||
-                (kind == layout::Kind::Label && item->spec().link && code == STN_CLICKED)) {
+            if (kind == layout::Kind::ListBox && code == LBN_SELCHANGE) {
+                changedList_ = item;
+                SetTimer(hwnd_, kSelectionTimer, USER_TIMER_MINIMUM, nullptr);
+            } else if ((kind == layout::Kind::Button && code == BN_CLICKED) ||
+                       (kind == layout::Kind::Label && item->spec().link && code == STN_CLICKED)) {
                 Fire(item->spec().name);
             }
             return 0;
         }
+        case WM_TIMER:
+            if (top && wParam == kSelectionTimer) {
+                KillTimer(hwnd_, kSelectionTimer);
+                Item* list = std::exchange(changedList_, nullptr);
+                // A list cleared in the meantime has nothing selected to raise.
+                if (list != nullptr && SendMessageW(list->hwnd(), LB_GETCURSEL, 0, 0) != LB_ERR) {
+                    Fire(list->spec().name);
+                }
+                return 0;
+            }
+            break;
         case WM_CTLCOLORSTATIC: {
             Item* item = FindByHwnd(reinterpret_cast<HWND>(lParam));
             auto dc = reinterpret_cast<HDC>(wParam);

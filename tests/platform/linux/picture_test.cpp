@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <cstdint>
 #include <filesystem>
 
 #include "platform/error.hpp"
+#include "platform/linux/qt_picture.hpp"
+#include "platform/picture_data.hpp"
 #include "support/qt.hpp"
 #include "support/temp_dir.hpp"
 
@@ -17,6 +24,50 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::WriteFile;
+
+namespace data = picture_data;
+
+std::string Jpeg(const QImage& image, bool progressive = false) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes.toStdString();
+}
+
+// A picture whose every pixel differs, so that a decoder's shortcut would show.
+QImage Pattern(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x * 7, y * 5, (x ^ y) & 0xFF));
+    }
+    return image;
+}
+
+std::string PutLe(std::uint32_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+    return out;
+}
+
+// A 4 x 2 bitmap with a two-colour palette whose pixels are run-length coded as `runs`.
+std::string RunLengthBitmap(const std::string& runs, bool fourBits) {
+    const std::string palette = std::string("\0\0\xFF\0", 4) + std::string("\xFF\0\0\0", 4);
+    const std::uint32_t offset = 14 + 40 + 8;
+    return "BM" + PutLe(offset + runs.size(), 4) + PutLe(0, 4) + PutLe(offset, 4) + PutLe(40, 4) +
+           PutLe(4, 4) + PutLe(2, 4) + PutLe(1, 2) + PutLe(fourBits ? 4 : 8, 2) +
+           PutLe(fourBits ? 2 : 1, 4) + PutLe(runs.size(), 4) + PutLe(0, 4) + PutLe(0, 4) +
+           PutLe(2, 4) + PutLe(0, 4) + palette + runs;
+}
+
+// A 3 x 2 bitmap with the old OS/2 header, 24 bits a pixel.
+std::string Os2Bitmap() {
+    const std::string rows(2 * 12, '\x40');
+    return "BM" + PutLe(26 + rows.size(), 4) + PutLe(0, 4) + PutLe(26, 4) + PutLe(12, 4) +
+           PutLe(3, 2) + PutLe(2, 2) + PutLe(1, 2) + PutLe(24, 2) + rows;
+}
 
 std::uint32_t Le(const std::string& bytes, std::size_t at, int size) {
     std::uint32_t value = 0;
@@ -168,6 +219,96 @@ TEST_F(PictureTest, AFailedWriteLeavesNothingBehindAndTheOldFileIntact) {
     }
     EXPECT_EQ(entries, 1) << "no temporary file is left";
     EXPECT_THROW(SavePicture(*picture, dir.file("no/such/folder/wallpaper.bmp")), Error);
+}
+
+TEST_F(PictureTest, APreviewIsDecodedAtTheShownSizeAndTheWholePictureFromTheBytesReadThen) {
+    linux_qt::NoteShownSize(QSize(197, 151));
+    const std::string path = dir.file("photo.jpg");
+    WriteFile(path, Jpeg(Pattern(2000, 1000)));
+    const auto picture = LoadPicture(path);
+    EXPECT_EQ(picture->Width(), 2000);
+    EXPECT_EQ(picture->Height(), 1000);
+    const auto& shown = static_cast<const linux_qt::QtPicture&>(*picture).Shown();
+    EXPECT_EQ(shown.size(), QSize(197, 151)) << "only what the preview shows is held";
+
+    // The file changes after the click: what is saved is still what was read.
+    QImage other(40, 30, QImage::Format_RGB32);
+    other.fill(Qt::red);
+    WriteFile(path, Jpeg(other));
+    const auto whole = WholePicture(picture);
+    ASSERT_NE(whole, picture);
+    EXPECT_EQ(whole->Width(), 2000);
+    EXPECT_EQ(whole->Height(), 1000);
+    const QImage& pixels = static_cast<const linux_qt::QtPicture&>(*whole).Shown();
+    const QImage expected = Pattern(2000, 1000);
+    for (const QPoint at : {QPoint(0, 0), QPoint(1234, 567), QPoint(1999, 999)}) {
+        const QColor got = pixels.pixelColor(at), want = expected.pixelColor(at);
+        EXPECT_NEAR(got.red(), want.red(), 24) << at.x();
+        EXPECT_NEAR(got.green(), want.green(), 24) << at.x();
+    }
+    // A picture no larger than the preview is held whole, and is its own whole picture.
+    const auto little = LoadPicture(Save(Pattern(50, 40), "small.bmp", "BMP"));
+    EXPECT_EQ(WholePicture(little), little);
+}
+
+TEST_F(PictureTest, PicturesCutShortAreRefusedAndMinorDamageIsNot) {
+    const std::string jpeg = Jpeg(Pattern(300, 200));
+    const std::string progressive = Jpeg(Pattern(300, 200), true);
+    const std::string bmp = ReadFile(Save(Pattern(30, 20), "whole.bmp", "BMP"));
+    // Runs: 4 pixels of 0, end of line, 4 pixels of 1, end of bitmap.
+    const std::string runs8("\x04\x00\x00\x00\x04\x01\x00\x01", 8);
+    const std::string runs4("\x04\x00\x00\x00\x04\x11\x00\x01", 8);
+    const std::string os2 = Os2Bitmap();
+    // One white pixel: screen, colours, a graphic control extension, the picture, the end.
+    const std::string gif(
+        "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
+        "!\xf9\x04\x01\x00\x00\x00\x00"
+        ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+        43);
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+             {"whole.jpg", jpeg},
+             {"progressive.jpg", progressive},
+             {"rle8.bmp", RunLengthBitmap(runs8, false)},
+             {"rle4.bmp", RunLengthBitmap(runs4, true)},
+             {"os2.bmp", os2},
+             {"whole.gif", gif},
+             {"untrailed.gif", gif.substr(0, gif.size() - 1)},
+             // Stray bytes between segments, and runs that end with the last row unmarked.
+             {"stray.jpg", jpeg.substr(0, 2) + "\x12\x34" + jpeg.substr(2)},
+             {"unmarked.bmp", RunLengthBitmap(runs8.substr(0, 6), false)},
+         }) {
+        WriteFile(dir.file(name), bytes);
+        EXPECT_EQ(Failure(dir.file(name)), "") << name;
+    }
+    for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+             {"10.jpg", jpeg.substr(0, jpeg.size() / 10)},
+             {"50.jpg", jpeg.substr(0, jpeg.size() / 2)},
+             {"99.jpg", jpeg.substr(0, jpeg.size() * 99 / 100)},
+             {"progressive.jpg", progressive.substr(0, progressive.size() * 3 / 4)},
+             {"rle8.bmp", RunLengthBitmap(runs8.substr(0, 4), false)},
+             {"rle4.bmp", RunLengthBitmap(runs4.substr(0, 3), true)},
+             {"os2.bmp", os2.substr(0, os2.size() - 5)},
+             {"24bit.bmp", bmp.substr(0, bmp.size() - 100)},
+             {"50.gif", gif.substr(0, gif.size() / 2)},
+         }) {
+        WriteFile(dir.file(name), bytes);
+        EXPECT_EQ(Failure(dir.file(name)), data::kCutShort) << name;
+    }
+}
+
+TEST_F(PictureTest, FilesThatAreNoPlainFileOrTooLargeAreRefusedUnread) {
+    // A FIFO nobody writes to would block a plain open for ever.
+    ASSERT_EQ(::mkfifo(dir.file("fifo.jpg").c_str(), 0600), 0);
+    EXPECT_EQ(Failure(dir.file("fifo.jpg")), data::kNotAFile);
+    fs::create_symlink("/dev/zero", dir.path() / "zero.jpg");
+    EXPECT_EQ(Failure(dir.file("zero.jpg")), data::kNotAFile);
+    fs::create_directories(dir.path() / "folder.jpg");
+    EXPECT_EQ(Failure(dir.file("folder.jpg")), data::kFolder);
+    // 20 GB that start like a JPEG, sparse: refused by its size, not read.
+    const std::string huge = dir.file("huge.jpg");
+    WriteFile(huge, Jpeg(Pattern(16, 16)));
+    ASSERT_EQ(::truncate(huge.c_str(), off_t{20} << 30), 0);
+    EXPECT_EQ(Failure(huge), data::kTooLarge);
 }
 
 }  // namespace

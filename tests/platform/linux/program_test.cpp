@@ -174,12 +174,15 @@ TEST(ProgramTest, AtOneAndAHalfTimesTheWindowScalesAndThePictureKeepsItsPixels) 
         Soon([&, m = main.get()] {
             QWidget* top = Top(m->window());
             top->findChild<QListWidget*>("List1")->setCurrentRow(0);
-            QWidget* preview = top->findChild<QWidget*>("Image1");
-            ratio = preview->devicePixelRatioF();
-            shot = preview->grab().size();
-            client = top->findChild<QWidget*>("client")->size();
-            size = top->findChild<QLabel*>("Label3")->text();
-            platform::EndProgram();
+            // The selection is loaded once the queued events have been handled.
+            Soon([&, top] {
+                QWidget* preview = top->findChild<QWidget*>("Image1");
+                ratio = preview->devicePixelRatioF();
+                shot = preview->grab().size();
+                client = top->findChild<QWidget*>("client")->size();
+                size = top->findChild<QLabel*>("Label3")->text();
+                platform::EndProgram();
+            });
         });
         return main;
     });

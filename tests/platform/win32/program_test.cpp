@@ -184,6 +184,31 @@ TEST_F(Program, ListsTheSavedFolderAndPreviewsWhatIsChosenByKeyboard) {
     EXPECT_TRUE(WaitFor([&] { return Caption("Label3") == other; })) << Caption("Label3");
 }
 
+TEST_F(Program, ABurstOfKeysLoadsOnlyTheEntryItEndsOn) {
+    // Loading any of the damaged entries passed over would raise a message.
+    Picture("good1.bmp", 20, 10);
+    Picture("good2.bmp", 30, 20);
+    for (const char* name : {"b1.jpg", "b2.jpg", "b3.jpg", "b4.jpg"}) {
+        std::ofstream(folder_ / name, std::ios::binary) << "not a picture";
+    }
+    SaveFolder(folder_);
+    StartMain();
+    ASSERT_TRUE(WaitFor([&] { return ListCount() == 6; }));
+    int target = 0;
+    for (int i = 0; i < 6; ++i) {
+        if (ListEntry(i).starts_with(L"good")) target = i;
+    }
+    const std::wstring size = ListEntry(target) == L"good1.bmp" ? L"20 x 10" : L"30 x 20";
+    // Posted at once, as a held key's repeats queue up.
+    Key("List1", VK_HOME);
+    for (int i = 0; i < target; ++i) Key("List1", VK_DOWN);
+    ASSERT_TRUE(WaitFor([&] { return Caption("Label3") == size; })) << Caption("Label3");
+    Sleep(200);
+    EXPECT_EQ(FindTopWindow(process_.dwProcessId, kDialogClass), nullptr);
+    EXPECT_EQ(Caption("Label4"), size);
+    EXPECT_TRUE(IsWindowEnabled(Control("Command1")));
+}
+
 TEST_F(Program, InstallWritesTheWallpaperBitmapAndSetsTheSystemWallpaper) {
     Picture("photo.jpg", 641, 479);
     SaveFolder(folder_);

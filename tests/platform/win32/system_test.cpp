@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winioctl.h>
 
 #include <cstring>
 #include <filesystem>
@@ -222,6 +223,86 @@ TEST_F(Pictures, AFailedSaveLeavesTheOldFileAndReportsWhy) {
     EXPECT_THROW(SavePicture(*picture, dir.file("taken.bmp")), Error);
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "taken.bmp"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "taken.bmp.part"));
+}
+
+// A 4 x 2 bitmap with a two-colour palette whose pixels are run-length coded as `runs`.
+std::string RunLengthBitmap(const std::string& runs) {
+    auto le = [](std::uint32_t value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+        return out;
+    };
+    const std::uint32_t offset = 14 + 40 + 8;
+    return "BM" + le(offset + static_cast<std::uint32_t>(runs.size()), 4) + le(0, 4) +
+           le(offset, 4) + le(40, 4) + le(4, 4) + le(2, 4) + le(1, 2) + le(8, 2) + le(1, 4) +
+           le(static_cast<std::uint32_t>(runs.size()), 4) + le(0, 4) + le(0, 4) + le(2, 4) +
+           le(0, 4) + std::string("\0\0\xFF\0\xFF\0\0\0", 8) + runs;
+}
+
+std::string LoadFailure(const std::string& path) {
+    try {
+        LoadPicture(path);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST_F(Pictures, PicturesCutShortAreRefusedAndMinorDamageIsNot) {
+    Encode(dir.file("p.jpg"), GUID_ContainerFormatJpeg, 300, 200, 0xFF3080C0);
+    const std::string jpeg = ReadFile(dir.file("p.jpg"));
+    const std::string runs("\x04\x00\x00\x00\x04\x01\x00\x01", 8);
+    WriteFile(dir.file("stray.jpg"), jpeg.substr(0, 2) + "\x12\x34" + jpeg.substr(2));
+    WriteFile(dir.file("rle.bmp"), RunLengthBitmap(runs));
+    for (const char* name : {"p.jpg", "stray.jpg", "rle.bmp"}) {
+        EXPECT_EQ(LoadFailure(dir.file(name)), "") << name;
+    }
+    WriteFile(dir.file("10.jpg"), jpeg.substr(0, jpeg.size() / 10));
+    WriteFile(dir.file("50.jpg"), jpeg.substr(0, jpeg.size() / 2));
+    WriteFile(dir.file("99.jpg"), jpeg.substr(0, jpeg.size() * 99 / 100));
+    WriteFile(dir.file("cut.bmp"), RunLengthBitmap(runs.substr(0, 4)));
+    for (const char* name : {"10.jpg", "50.jpg", "99.jpg", "cut.bmp"}) {
+        EXPECT_EQ(LoadFailure(dir.file(name)), "файл повреждён или обрезан") << name;
+    }
+}
+
+TEST_F(Pictures, WhatIsNoPlainFileOrTooLargeIsRefusedUnread) {
+    EXPECT_EQ(LoadFailure("NUL"), "это не обычный файл (канал, сокет или устройство)");
+    std::filesystem::create_directory(dir.path() / "folder.jpg");
+    EXPECT_EQ(LoadFailure(dir.file("folder.jpg")), "это папка, а не файл");
+    // 20 GB that start like a picture, sparse where the file system allows.
+    Encode(dir.file("huge.bmp"), GUID_ContainerFormatBmp, 4, 4, 0xFF000000);
+    HANDLE file = CreateFileW(win32::Wide(dir.file("huge.bmp")).c_str(), GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD ignored = 0;
+    DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+    LARGE_INTEGER size;
+    size.QuadPart = std::int64_t{20} << 30;
+    EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+    EXPECT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+    EXPECT_EQ(LoadFailure(dir.file("huge.bmp")), "файл слишком велик (больше 512 МБ)");
+}
+
+TEST_F(Pictures, APreviewIsDecodedAtTheShownSizeAndTheWholePictureFromTheBytesReadThen) {
+    win32::NoteShownSize(197, 151);
+    Encode(dir.file("photo.jpg"), GUID_ContainerFormatJpeg, 2000, 1000, 0xFF2040C0);
+    const PicturePtr picture = LoadPicture(dir.file("photo.jpg"));
+    EXPECT_EQ(picture->Width(), 2000);
+    EXPECT_EQ(picture->Height(), 1000);
+    const auto& bitmap = dynamic_cast<const win32::Bitmap&>(*picture);
+    EXPECT_EQ(bitmap.ShownWidth(), 197) << "only what the preview shows is held";
+    EXPECT_EQ(bitmap.ShownHeight(), 151);
+    // The file changes after the click: what is saved is still what was read.
+    Encode(dir.file("photo.jpg"), GUID_ContainerFormatBmp, 30, 20, 0xFFFF0000);
+    SavePicture(*WholePicture(picture), dir.file("wallpaper.bmp"));
+    const BmpInfo bmp = ReadBmp(dir.file("wallpaper.bmp"));
+    ASSERT_TRUE(bmp.valid);
+    EXPECT_EQ(bmp.width, 2000);
+    EXPECT_EQ(bmp.height, 1000);
+    EXPECT_NEAR(bmp.firstRed, 0x20, 8);
+    EXPECT_NEAR(bmp.firstBlue, 0xC0, 8);
 }
 
 }  // namespace

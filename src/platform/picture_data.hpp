@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// What both platforms check of a picture file before and besides what their decoders check: the
+// file is read whole into memory once, so it must be a plain file of a sane size, and decoders
+// that fill a picture cut short with grey instead of failing are not asked to.
+namespace ornavel::platform::picture_data {
+
+// Picture files larger than this are refused without being read.
+inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
+
+// The reasons shown after «Не удалось открыть изображение «…»: ».
+inline constexpr const char* kFolder = "это папка, а не файл";
+inline constexpr const char* kNotAFile = "это не обычный файл (канал, сокет или устройство)";
+inline constexpr const char* kTooLarge = "файл слишком велик (больше 512 МБ)";
+inline constexpr const char* kCutShort = "файл повреждён или обрезан";
+inline constexpr const char* kNotAPicture = "файл повреждён или не является изображением";
+
+// Whether the bytes end before the picture they begin does: a Windows or OS/2 bitmap whose rows
+// (plain, bit fields or run-length coded) stop short, a JPEG whose data stops before its end
+// marker, or a GIF whose first picture's data stops before its last block. Damage a decoder gets
+// past (stray bytes between a JPEG's segments, a bitmap's runs ending at the last row without an
+// end marker) does not count. Other formats, and data too damaged to tell, are left to the decoder.
+bool CutShort(std::string_view bytes);
+
+}  // namespace ornavel::platform::picture_data
