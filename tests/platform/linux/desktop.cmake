@@ -16,3 +16,17 @@ ornavel_test(linux_desktop_test GUI X11
 target_compile_definitions(linux_desktop_test PRIVATE
     ORNAVEL_FAKE_TOOL="$<TARGET_FILE:desktop_fake_tool>")
 add_dependencies(linux_desktop_test desktop_fake_tool)
+
+# GNOME before 42, in a process of its own with that schema on GSettings' keyfile store.
+set(gnome41_schemas "${CMAKE_CURRENT_BINARY_DIR}/gnome41-schemas")
+add_custom_command(
+    OUTPUT "${gnome41_schemas}/gschemas.compiled"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${gnome41_schemas}"
+    COMMAND glib-compile-schemas --targetdir=${gnome41_schemas} ${CMAKE_CURRENT_LIST_DIR}/gnome41
+    DEPENDS ${CMAKE_CURRENT_LIST_DIR}/gnome41/org.gnome.desktop.background.gschema.xml)
+add_custom_target(gnome41_schemas DEPENDS "${gnome41_schemas}/gschemas.compiled")
+ornavel_test(linux_old_gnome_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/old_gnome_test.cpp
+    LIBS ornavel_runtime PkgConfig::ORNAVEL_GIO
+    ENV "GSETTINGS_SCHEMA_DIR=${gnome41_schemas}" "GSETTINGS_BACKEND=keyfile")
+add_dependencies(linux_old_gnome_test gnome41_schemas)
