@@ -258,6 +258,19 @@ TEST_F(X11WallpaperTest, AScreenOfAnotherPixelFormatGetsThePictureConverted) {
     EXPECT_EQ(shot.at(317, 120), 0x0000FFu);
 }
 
+// A screen of 256 colours from a palette has no colour channels to convert to.
+TEST_F(X11WallpaperTest, AScreenWithAPaletteIsRefusedWithAReason) {
+    if (!OwnServer("320x240x8")) GTEST_SKIP() << "Xvfb does not start here";
+    try {
+        SetX11RootWallpaper(Bands());
+        ADD_FAILURE() << "a palette screen took the picture";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(),
+                     "экран X-сервера работает с палитрой цветов, такой экран не поддерживается");
+    }
+    EXPECT_EQ(RootProperty(display_, "_XROOTPMAP_ID"), 0u);
+}
+
 TEST_F(X11WallpaperTest, FailuresAreReportedWithAReason) {
     EXPECT_THROW(SetX11RootWallpaper(QImage()), Error);
     const std::string saved = std::getenv("DISPLAY");
