@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QSize>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/picture.hpp"
@@ -42,21 +41,9 @@ class QtPicture final : public Picture {
 // would decode too large.
 std::shared_ptr<const QtPicture> PictureFromBytes(QByteArray bytes, QSize shown);
 
-// Reads the picture file at `path` (any bytes) whole, EXIF orientation applied. Throws
-// platform::Error with the reason when it cannot be read, is damaged, is no picture or would
-// decode too large.
-QImage ReadImage(const std::string& path);
-
 // Notes the inside of an image control that shows loaded pictures, in device pixels. Pictures
 // are decoded for showing at the largest size noted; before any is noted, whole.
 void NoteShownSize(QSize pixels);
 QSize ShownSize();
-
-// The image SavePicture last wrote to `path`, while that file is still the one it wrote, so a
-// wallpaper setter that draws the picture itself need not decode the file again. Opaque images
-// only: the file of a transparent one holds it composited on white. Taking it forgets it, as does
-// ForgetSavedImage, so it is kept no longer than the install it serves.
-std::optional<QImage> TakeSavedImage(const std::string& path);
-void ForgetSavedImage();
 
 }  // namespace ornavel::platform::linux_qt
