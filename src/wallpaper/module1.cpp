@@ -28,7 +28,9 @@ std::string WallpaperPath() {
     return platform::WindowsDirectory() + platform::kPathSeparator + kWallpaperName;
 }
 
-void SetDesktopWallpaper(const std::string& path) { platform::SetSystemWallpaper(path); }
+void SetDesktopWallpaper(const std::string& path, const platform::Picture& picture) {
+    platform::SetSystemWallpaper(path, picture);
+}
 
 void InstallWallpaper(const platform::PicturePtr& picture) {
     if (!picture) {
@@ -45,7 +47,7 @@ void InstallWallpaper(const platform::PicturePtr& picture) {
         throw platform::Error("Файл обоев «" + path + "» не найден после записи.");
     }
     try {
-        SetDesktopWallpaper(path);
+        SetDesktopWallpaper(path, *picture);
     } catch (const platform::Error& e) {
         throw platform::Error("Не удалось установить обои рабочего стола: " +
                               std::string(e.what()));

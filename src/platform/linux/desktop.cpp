@@ -1,7 +1,9 @@
 #include "platform/desktop.hpp"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
@@ -10,9 +12,11 @@
 
 #include "platform/error.hpp"
 #include "platform/linux/desktop_session.hpp"
+#include "platform/linux/gsettings.hpp"
 #include "platform/linux/qt_picture.hpp"
 #include "platform/linux/runtime.hpp"
 #include "platform/linux/spawn.hpp"
+#include "platform/linux/wallpaper_link.hpp"
 #include "platform/linux/x11_wallpaper.hpp"
 
 namespace ornavel::platform {
@@ -21,33 +25,43 @@ namespace {
 
 using linux_qt::Q;
 
-// Runs a program and returns what it printed (on stderr when `errors`); throws platform::Error
-// naming the program when it is missing, hangs or fails.
-std::string Run(const std::vector<std::string>& argv, bool errors = false) {
-    const Finished finished = Spawn(argv, 10000);
+constexpr int kTimeoutMs = 15000;
+
+// Runs a program; throws platform::Error naming the program when it is missing, hangs or fails.
+void Run(const std::vector<std::string>& argv) {
+    const Finished finished = Spawn(argv, kTimeoutMs);
     if (finished.exitCode != 0) {
         std::string error = finished.errors.substr(0, finished.errors.find('\n'));
         throw Error("программа " + argv[0] + " завершилась с ошибкой" +
                     (error.empty() ? "" : ": " + error));
     }
-    return errors ? finished.errors : finished.output;
 }
 
-// gsettings reports some failures only on stderr with a zero status, the worst being a session
-// without dconf, where it falls back to a memory backend and the setting is lost when it exits.
-// A successful `gsettings set` prints nothing.
-void GSettings(const char* schema, const char* key, const std::string& value) {
-    const std::string errors = Run({"gsettings", "set", schema, key, GVariantString(value)}, true);
-    if (!errors.empty()) {
-        throw Error("программа gsettings не сохранила настройку: " +
-                    errors.substr(0, errors.find('\n')));
+// A desktop whose placement setting says "no picture" would show none: the picture is then
+// zoomed to fill the screen. Set after the picture, so that the old one never shows.
+void ShowPicture(const char* schema) {
+    if (Setting(schema, "picture-options") == "none") {
+        SetSetting(schema, "picture-options", "zoom");
     }
 }
 
 void SetGnome(const std::string& path) {
+    const char* schema = "org.gnome.desktop.background";
     const std::string uri = FileUri(path);
-    GSettings("org.gnome.desktop.background", "picture-uri", uri);
-    GSettings("org.gnome.desktop.background", "picture-uri-dark", uri);
+    SetSetting(schema, "picture-uri", uri);
+    // The picture for the dark style came with GNOME 42.
+    SetSetting(schema, "picture-uri-dark", uri, Key::IfPresent);
+    ShowPicture(schema);
+}
+
+// A call to a desktop's service on the session bus; throws platform::Error with `refused` and
+// the service's reason when it fails or does not answer.
+QDBusMessage Call(QDBusMessage call, const std::string& refused) {
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        throw Error(refused + ": " + linux_qt::U(reply.errorMessage()));
+    }
+    return reply;
 }
 
 void SetKde(const std::string& path) {
@@ -68,83 +82,112 @@ void SetKde(const std::string& path) {
     QDBusMessage call = QDBusMessage::createMethodCall("org.kde.plasmashell", "/PlasmaShell",
                                                        "org.kde.PlasmaShell", "evaluateScript");
     call << Q(script);
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 15000);
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-        throw Error("plasmashell не принял обои: " + linux_qt::U(reply.errorMessage()));
+    Call(call, "plasmashell не принял обои");
+}
+
+// Xfce's settings service, xfconfd. Asking for properties there are none of is no failure:
+// the reply is then empty.
+QDBusMessage Xfconf(const char* method, const QVariantList& arguments) {
+    QDBusMessage call = QDBusMessage::createMethodCall("org.xfce.Xfconf", "/org/xfce/Xfconf",
+                                                       "org.xfce.Xfconf", method);
+    call.setArguments(arguments);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage &&
+        reply.errorName() != "org.xfce.Xfconf.Error.PropertyNotFound") {
+        throw Error("служба настроек Xfce отказала: " + linux_qt::U(reply.errorMessage()));
     }
+    return reply;
+}
+
+QString XfconfString(const QString& property) {
+    const QDBusMessage reply = Xfconf("GetProperty", {"xfce4-desktop", property});
+    QVariant value = reply.arguments().value(0);
+    if (value.canConvert<QDBusVariant>()) value = value.value<QDBusVariant>().variant();
+    return value.toString();
 }
 
 void SetXfce(const std::string& path) {
     if (!IsUtf8(path)) throw Error("имя файла обоев не в кодировке UTF-8");
-    const std::string listing = Run({"xfconf-query", "-c", "xfce4-desktop", "-l"});
-    bool any = false;
-    for (const QString& line : Q(listing).split('\n', Qt::SkipEmptyParts)) {
-        const QString name = line.trimmed();
-        if (name.startsWith("/backdrop/") && name.endsWith("/last-image")) {
-            Run({"xfconf-query", "-c", "xfce4-desktop", "-p", linux_qt::U(name), "-s", path});
-            any = true;
-        }
+    const QString file = Q(path);
+    const QDBusMessage reply = Xfconf("GetAllProperties", {"xfce4-desktop", "/backdrop"});
+    QVariantMap all;
+    const QVariant listing = reply.arguments().value(0);
+    if (listing.canConvert<QDBusArgument>()) listing.value<QDBusArgument>() >> all;
+    QStringList images;
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        if (it.key().endsWith("/last-image")) images << it.key();
     }
-    if (!any) {
+    if (images.isEmpty()) {
         // The first monitor of a desktop that has no backdrop yet, named as Xfce names it.
-        std::string monitor = "monitor0";
+        QString monitor = "monitor0";
         if (const QScreen* screen = QGuiApplication::primaryScreen();
             screen && !screen->name().isEmpty()) {
-            monitor = "monitor" + linux_qt::U(screen->name());
+            monitor = "monitor" + screen->name();
         }
-        Run({"xfconf-query", "-c", "xfce4-desktop", "-p",
-             "/backdrop/screen0/" + monitor + "/workspace0/last-image", "-n", "-t", "string", "-s",
-             path});
+        images << "/backdrop/screen0/" + monitor + "/workspace0/last-image";
+    }
+    for (const QString& image : images) {
+        Xfconf("SetProperty", {"xfce4-desktop", image, QVariant::fromValue(QDBusVariant(file))});
+        if (XfconfString(image) != file) {
+            throw Error("настройка " + linux_qt::U(image) + " не сохранилась");
+        }
     }
 }
 
+// Sets the picture at `path`, a name the desktop has not seen before.
 void Apply(Setter setter, const std::string& path) {
     switch (setter) {
         case Setter::Gnome:
             return SetGnome(path);
         case Setter::Cinnamon:
-            return GSettings("org.cinnamon.desktop.background", "picture-uri", FileUri(path));
+            SetSetting("org.cinnamon.desktop.background", "picture-uri", FileUri(path));
+            return ShowPicture("org.cinnamon.desktop.background");
         case Setter::Mate:
-            if (!IsUtf8(path)) throw Error("имя файла обоев не в кодировке UTF-8");
-            return GSettings("org.mate.background", "picture-filename", path);
+            return SetSetting("org.mate.background", "picture-filename", path);
         case Setter::Kde:
             return SetKde(path);
         case Setter::Xfce:
             return SetXfce(path);
         case Setter::Lxqt:
-            Run({"pcmanfm-qt", "--set-wallpaper=" + path});
-            return;
+            // Without a mode, LXQt's own default shows no picture at all.
+            return Run({"pcmanfm-qt", "--set-wallpaper=" + path, "--wallpaper-mode=zoom"});
         case Setter::Lxde:
-            Run({"pcmanfm", "--set-wallpaper=" + path});
-            return;
+            return Run({"pcmanfm", "--set-wallpaper=" + path});
         case Setter::Sway:
-            Run({"swaymsg", "output", "*", "bg", SwayWord(path), "fill"});
-            return;
+            return Run({"swaymsg", "output", "*", "bg", SwayWord(path), "fill"});
         case Setter::X11:
-            return SetX11RootWallpaper(path);
         case Setter::Unknown:
             break;
     }
-    throw Error("установка обоев в этом сеансе не поддерживается");
 }
 
 }  // namespace
 }  // namespace linux_desktop
 
-void SetSystemWallpaper(const std::string& path) {
-    const linux_desktop::Session session = linux_desktop::CurrentSession();
-    const auto setter = linux_desktop::ChooseSetter(session);
+void SetSystemWallpaper(const std::string& path, const Picture& picture) {
+    using namespace linux_desktop;
+    const Session session = CurrentSession();
+    const Setter setter = ChooseSetter(session);
     // An unknown desktop is named as the session names it.
-    std::string name(linux_desktop::SetterName(setter));
-    if (setter == linux_desktop::Setter::Unknown && !session.currentDesktop.empty()) {
+    std::string name(SetterName(setter));
+    if (setter == Setter::Unknown && !session.currentDesktop.empty()) {
         name = session.currentDesktop;
     }
-    // Whichever setter runs, the saved picture is not kept past it.
-    struct Forget {
-        ~Forget() { linux_qt::ForgetSavedImage(); }
-    } forget;
     try {
-        linux_desktop::Apply(setter, path);
+        switch (setter) {
+            case Setter::Unknown:
+                throw Error("установка обоев в этом сеансе не поддерживается");
+            case Setter::X11:
+                return SetX11RootWallpaper(
+                    static_cast<const linux_qt::QtPicture&>(picture).image());
+            default: {
+                // The desktop is handed a name of its own for this picture; the link of the
+                // picture it showed before goes only once it has taken the new one.
+                WallpaperLink link(path);
+                Apply(setter, link.path());
+                link.Keep();
+            }
+        }
     } catch (const Error& e) {
         throw Error(name + ": " + e.what());
     }

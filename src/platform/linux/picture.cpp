@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "platform/error.hpp"
@@ -93,41 +92,7 @@ bool TruncatedBitmap(int fd, qint64 fileSize) {
     return fileSize < qint64{le(10, 4)} + rowBytes * height;
 }
 
-// The file SavePicture last wrote, known by its inode, size and time of change, and its image.
-struct SavedImage {
-    std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    struct timespec changed {};
-    QImage image;
-};
-std::mutex g_savedLock;
-SavedImage g_saved;
-
-bool SameFile(const struct stat& a, const SavedImage& b) {
-    return a.st_dev == b.device && a.st_ino == b.inode && a.st_size == b.size &&
-           a.st_ctim.tv_sec == b.changed.tv_sec && a.st_ctim.tv_nsec == b.changed.tv_nsec;
-}
-
 }  // namespace
-
-std::optional<QImage> linux_qt::TakeSavedImage(const std::string& path) {
-    std::lock_guard lock(g_savedLock);
-    SavedImage saved = std::move(g_saved);
-    g_saved = SavedImage{};
-    struct stat info {};
-    if (saved.image.isNull() || saved.path != path || ::stat(path.c_str(), &info) != 0 ||
-        !SameFile(info, saved)) {
-        return std::nullopt;
-    }
-    return std::move(saved.image);
-}
-
-void linux_qt::ForgetSavedImage() {
-    std::lock_guard lock(g_savedLock);
-    g_saved = SavedImage{};
-}
 
 QImage linux_qt::ReadImage(const std::string& path) {
     // Opened by its bytes: a name that is not valid UTF-8 has no faithful QString form.
@@ -241,15 +206,7 @@ void SavePicture(const Picture& picture, const std::string& path) {
     if (ok) ok = ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 && ok) ok = false;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) {
-        struct stat info {};
-        std::lock_guard lock(g_savedLock);
-        g_saved = SavedImage{};
-        if (!alpha && ::stat(path.c_str(), &info) == 0) {
-            g_saved = SavedImage{path, info.st_dev, info.st_ino, info.st_size, info.st_ctim, image};
-        }
-        return;
-    }
+    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) return;
     const int error = ok ? errno : writeError;
     ::unlink(temporary.c_str());
     throw Error(ReasonFromErrno(error));

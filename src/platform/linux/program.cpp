@@ -1,5 +1,8 @@
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
 #include <QWidget>
 #include <cstdio>
 #include <exception>
@@ -22,6 +25,16 @@ void ReportAndEnd(const char* what) {
     box.exec();
     for (QWidget* w : QApplication::topLevelWidgets()) w->hide();
     QCoreApplication::exit(1);
+}
+
+// Qt's own dialogs and standard buttons speak the program's language. Without the translations
+// installed they stay English, and the program runs all the same.
+void LoadQtTranslations(QApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Russian), "qtbase", "_",
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(translator);
+    }
 }
 
 }  // namespace
@@ -52,6 +65,7 @@ int RunProgram(int argc, char** argv, const std::function<std::shared_ptr<void>(
     ending = false;
     exitStatus = 0;
     QApplication app(argc, argv);
+    LoadQtTranslations(app);
     QApplication::setApplicationName("ornavel");
     QApplication::setWindowIcon(linux_qt::ArtPixmap(layout::Art::ProgramIcon));
     std::shared_ptr<void> program;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QImage>
-#include <optional>
 #include <string>
 
 #include "platform/picture.hpp"
@@ -23,12 +22,5 @@ class QtPicture final : public Picture {
 // Reads the picture file at `path` (any bytes), EXIF orientation applied. Throws platform::Error
 // with the reason when it cannot be read, is damaged, is no picture or would decode too large.
 QImage ReadImage(const std::string& path);
-
-// The image SavePicture last wrote to `path`, while that file is still the one it wrote, so a
-// wallpaper setter that draws the picture itself need not decode the file again. Opaque images
-// only: the file of a transparent one holds it composited on white. Taking it forgets it, as does
-// ForgetSavedImage, so it is kept no longer than the install it serves.
-std::optional<QImage> TakeSavedImage(const std::string& path);
-void ForgetSavedImage();
 
 }  // namespace ornavel::platform::linux_qt

@@ -1,94 +1,135 @@
 #include "platform/linux/spawn.hpp"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
+#include <gio/gio.h>
 
-#include <cerrno>
+#include <memory>
 
 #include "platform/error.hpp"
-
-extern char** environ;
 
 namespace ornavel::platform::linux_desktop {
 namespace {
 
-long long NowMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+struct Unref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <typename T>
+using Ref = std::unique_ptr<T, Unref>;
+
+// What the program wrote to one of its pipes, read as it comes so that it never blocks on a
+// full pipe.
+struct Pipe {
+    GPollableInputStream* stream = nullptr;
+    GSource* source = nullptr;
+    std::string text;
+
+    // Reads what is there without waiting; false once the pipe is closed or broken.
+    bool Drain() {
+        char buffer[4096];
+        for (;;) {
+            GError* error = nullptr;
+            const gssize n = g_pollable_input_stream_read_nonblocking(stream, buffer, sizeof buffer,
+                                                                      nullptr, &error);
+            if (n > 0) {
+                text.append(buffer, static_cast<std::size_t>(n));
+                continue;
+            }
+            const bool waiting =
+                n < 0 && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK);
+            if (error) g_error_free(error);
+            return waiting;
+        }
+    }
+    ~Pipe() {
+        if (source) {
+            g_source_destroy(source);
+            g_source_unref(source);
+        }
+    }
+};
+
+gboolean OnReadable(GObject*, gpointer data) {
+    return static_cast<Pipe*>(data)->Drain() ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
+
+void Watch(Pipe& pipe, GInputStream* stream, GMainContext* context) {
+    pipe.stream = G_POLLABLE_INPUT_STREAM(stream);
+    pipe.source = g_pollable_input_stream_create_source(pipe.stream, nullptr);
+    g_source_set_callback(pipe.source, G_SOURCE_FUNC(OnReadable), &pipe, nullptr);
+    g_source_attach(pipe.source, context);
+}
+
+// The waiting runs on a main context of its own, so that no other event of the program is
+// handled in the middle of it.
+class PrivateContext {
+  public:
+    PrivateContext() : context_(g_main_context_new()) {
+        g_main_context_push_thread_default(context_);
+    }
+    ~PrivateContext() {
+        g_main_context_pop_thread_default(context_);
+        g_main_context_unref(context_);
+    }
+    GMainContext* get() const { return context_; }
+
+  private:
+    GMainContext* context_;
+};
 
 }  // namespace
 
 Finished Spawn(const std::vector<std::string>& argv, int timeoutMs) {
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0) throw Error(ReasonFromErrno(errno));
-    if (pipe2(err, O_CLOEXEC) != 0) {
-        close(out[0]);
-        close(out[1]);
-        throw Error(ReasonFromErrno(errno));
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    std::vector<const char*> args;
+    for (const std::string& a : argv) args.push_back(a.c_str());
     args.push_back(nullptr);
-    pid_t pid = 0;
-    const int started = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    close(err[1]);
-    if (started != 0) {
-        close(out[0]);
-        close(err[0]);
-        throw Error("программа " + argv[0] + " не найдена");
-    }
 
+    PrivateContext context;
+    GError* error = nullptr;
+    Ref<GSubprocess> process(g_subprocess_newv(
+        args.data(),
+        GSubprocessFlags(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_PIPE), &error));
+    if (!process) {
+        const bool missing = g_error_matches(error, G_SPAWN_ERROR, G_SPAWN_ERROR_NOENT);
+        const std::string reason = error->message;
+        g_error_free(error);
+        throw Error("программа " + argv[0] +
+                    (missing ? std::string(" не найдена") : " не запустилась: " + reason));
+    }
+    Pipe out, err;
+    Watch(out, g_subprocess_get_stdout_pipe(process.get()), context.get());
+    Watch(err, g_subprocess_get_stderr_pipe(process.get()), context.get());
+
+    // The wait ends when the program exits: a child it left running in the background may hold
+    // its pipes open for much longer.
+    bool exited = false, timedOut = false;
+    g_subprocess_wait_async(
+        process.get(), nullptr,
+        [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; }, &exited);
+    GSource* timer = g_timeout_source_new(static_cast<guint>(timeoutMs));
+    g_source_set_callback(
+        timer,
+        [](gpointer late) {
+            *static_cast<bool*>(late) = true;
+            return gboolean(G_SOURCE_REMOVE);
+        },
+        &timedOut, nullptr);
+    g_source_attach(timer, context.get());
+    while (!exited && !timedOut) g_main_context_iteration(context.get(), TRUE);
+    g_source_destroy(timer);
+    g_source_unref(timer);
+
+    if (!exited) {
+        g_subprocess_force_exit(process.get());
+        while (!exited) g_main_context_iteration(context.get(), TRUE);
+        throw Error("программа " + argv[0] + " не ответила");
+    }
+    out.Drain();
+    err.Drain();
     Finished result;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    const long long deadline = NowMs() + timeoutMs;
-    int open = 2;
-    bool timedOut = false;
-    while (open > 0) {
-        const long long left = deadline - NowMs();
-        if (left <= 0) {
-            timedOut = true;
-            break;
-        }
-        if (poll(fds, 2, static_cast<int>(left)) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            char buffer[4096];
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                (i == 0 ? result.output : result.errors).append(buffer, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    for (const pollfd& p : fds) {
-        if (p.fd >= 0) close(p.fd);
-    }
-    if (timedOut) kill(pid, SIGKILL);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (timedOut) throw Error("программа " + argv[0] + " не ответила");
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.exitCode = g_subprocess_get_if_exited(process.get())
+                          ? g_subprocess_get_exit_status(process.get())
+                          : -1;
+    result.output = std::move(out.text);
+    result.errors = std::move(err.text);
     return result;
 }
 

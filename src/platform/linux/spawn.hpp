@@ -12,8 +12,9 @@ struct Finished {
 };
 
 // Runs argv[0], found on PATH, with exactly these argument bytes — no shell in between — and
-// waits for it at most `timeoutMs`. Throws platform::Error when it cannot be started or does not
-// finish in time.
+// waits at most `timeoutMs` for it to exit. What it printed until then is returned; a child it
+// left running with its output still open is not waited for. Throws platform::Error when it
+// cannot be started or does not exit in time.
 Finished Spawn(const std::vector<std::string>& argv, int timeoutMs = 15000);
 
 }  // namespace ornavel::platform::linux_desktop

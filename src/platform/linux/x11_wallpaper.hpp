@@ -1,13 +1,16 @@
 #pragma once
 
-#include <string>
+#include <QImage>
 
 namespace ornavel::platform::linux_desktop {
 
-// Makes the picture at `path` the X11 root window's background, zoomed to fill the screen keeping
-// its proportions, and publishes it as _XROOTPMAP_ID and ESETROOT_PMAP_ID so that compositors and
-// terminals find it. The pixmap outlives the program; the previous one is released. Throws
-// platform::Error when there is no X display or the picture cannot be read.
-void SetX11RootWallpaper(const std::string& path);
+// Makes `picture` the X11 root window's background: each monitor (the RandR monitors, else the
+// Xinerama heads, else the whole screen) shows it zoomed to fill that monitor, proportions kept,
+// centred and cut; transparent parts are shown on white, as in the bitmap file. The pixmap is
+// published as _XROOTPMAP_ID and ESETROOT_PMAP_ID so that compositors and terminals find it; it
+// outlives the program, and the previous one is released. X errors are caught, never ending the
+// program. Throws platform::Error when there is no X display, the screen's pixel format is not one
+// of colour channels, or the X server refuses.
+void SetX11RootWallpaper(const QImage& picture);
 
 }  // namespace ornavel::platform::linux_desktop

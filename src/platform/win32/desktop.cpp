@@ -8,7 +8,8 @@
 
 namespace ornavel::platform {
 
-void SetSystemWallpaper(const std::string& path) {
+// Windows reads the file itself; the picture is not needed.
+void SetSystemWallpaper(const std::string& path, const Picture&) {
     std::string ansi = win32::Ansi(path);
     // Every bit of the last argument is set: that includes saving the setting and broadcasting
     // the change.

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
@@ -189,6 +191,37 @@ TEST(ProgramTest, AtOneAndAHalfTimesTheWindowScalesAndThePictureKeepsItsPixels) 
     EXPECT_EQ(client, QSize(350, 240)) << "positions stay in 96-dpi units";
     EXPECT_EQ(shot, QSize(302, 233)) << "drawn with the screen's pixels";
     EXPECT_EQ(size, "300 x 200");
+}
+
+// At the first start the folder browser is Qt's own dialog where the desktop offers none; it
+// speaks Russian like the rest of the window.
+TEST(ProgramTest, QtsOwnFolderBrowserSpeaksRussian) {
+    testing::TempDir dir;
+    fs::create_directories(dir.path() / "config" / "ornavel");
+    SetEnv("XDG_CONFIG_HOME", dir.file("config"));
+    QStringList texts;
+    const int status = RunWith([&] {
+        OnModal([&](QWidget* modal) {
+            for (const QAbstractButton* button : modal->findChildren<QAbstractButton*>()) {
+                if (button->isVisible() && !button->text().isEmpty()) texts << button->text();
+            }
+            for (const QLabel* label : modal->findChildren<QLabel*>()) {
+                if (label->isVisible() && !label->text().isEmpty()) texts << label->text();
+            }
+            static_cast<QDialog*>(modal)->reject();
+        });
+        auto main = std::make_shared<Main>();
+        main->Start();
+        Soon([] { platform::EndProgram(); });
+        return main;
+    });
+    EXPECT_EQ(status, 0);
+    ASSERT_FALSE(texts.isEmpty()) << "the folder browser was shown";
+    for (const char* english : {"Look in:", "Directory:", "&Choose", "Choose", "Cancel"}) {
+        EXPECT_FALSE(texts.contains(english))
+            << english << " in " << texts.join(" | ").toStdString();
+    }
+    EXPECT_TRUE(texts.contains("Отмена")) << texts.join(" | ").toStdString();
 }
 
 // The real main window: Выход and the close box end the program and leave options.ini alone.
