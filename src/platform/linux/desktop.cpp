@@ -149,8 +149,10 @@ void Apply(Setter setter, const std::string& path) {
         case Setter::Xfce:
             return SetXfce(path);
         case Setter::Lxqt:
-            // Without a mode, LXQt's own default shows no picture at all.
-            return Run({"pcmanfm-qt", "--set-wallpaper=" + path, "--wallpaper-mode=zoom"});
+            // pcmanfm-qt started without LXQt's settings has no wallpaper mode and shows no
+            // picture: it gets LXQt's own default mode along with the picture (version 1.2 takes
+            // "zoom" on its command line but ignores it).
+            return Run({"pcmanfm-qt", "--set-wallpaper=" + path, "--wallpaper-mode=stretch"});
         case Setter::Lxde:
             return Run({"pcmanfm", "--set-wallpaper=" + path});
         case Setter::Sway:

@@ -127,9 +127,15 @@ std::vector<QRect> Monitors(Display* display, Window root, const QRect& screen) 
             XFree(heads);
         }
     }
+    // A monitor that holds others is their union, such as the output's own monitor left beside
+    // monitors defined on parts of it: each part is filled, not the whole.
     std::vector<QRect> shown;
     for (const QRect& m : monitors) {
-        if (const QRect part = m & screen; !part.isEmpty()) shown.push_back(part);
+        const QRect part = m & screen;
+        const bool holdsOthers = std::any_of(monitors.begin(), monitors.end(), [&](const QRect& o) {
+            return o != m && m.contains(o);
+        });
+        if (!part.isEmpty() && !holdsOthers) shown.push_back(part);
     }
     if (shown.empty()) shown.push_back(screen);
     return shown;

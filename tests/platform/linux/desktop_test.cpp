@@ -390,7 +390,7 @@ TEST_F(DesktopSetters, ProgramsGetThePathAsOneArgument) {
         auto calls = Calls();
         const std::string lxqt = handed(path, calls, 1, "--set-wallpaper=");
         EXPECT_EQ(calls[0], (std::vector<std::string>{"pcmanfm-qt", "--set-wallpaper=" + lxqt,
-                                                      "--wallpaper-mode=zoom"}));
+                                                      "--wallpaper-mode=stretch"}));
 
         SetEnv("XDG_CURRENT_DESKTOP", "LXDE");
         ASSERT_EQ(Failure(path), "");

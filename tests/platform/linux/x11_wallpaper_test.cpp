@@ -216,15 +216,10 @@ TEST_F(X11WallpaperTest, TransparentPartsShowWhiteAsInTheBitmapFile) {
 TEST_F(X11WallpaperTest, EveryMonitorIsFilledOnItsOwn) {
     if (!OwnServer("1280x1024x24")) GTEST_SKIP() << "Xvfb does not start here";
     const Window root = DefaultRootWindow(display_);
-    // As `xrandr --setmonitor` makes them: the left one takes the screen's one output, so that
-    // the output's own monitor gives way.
-    XRRScreenResources* resources = XRRGetScreenResources(display_, root);
-    ASSERT_TRUE(resources && resources->noutput > 0);
-    const RROutput output = resources->outputs[0];
-    XRRFreeScreenResources(resources);
+    // As `xrandr --setmonitor NAME GEOMETRY none` makes them: on no output, so the screen's one
+    // output keeps its own monitor, which holds both.
     for (int half = 0; half < 2; ++half) {
-        XRRMonitorInfo* monitor = XRRAllocateMonitor(display_, half ? 0 : 1);
-        if (!half) monitor->outputs[0] = output;
+        XRRMonitorInfo* monitor = XRRAllocateMonitor(display_, 0);
         monitor->name = XInternAtom(display_, half ? "RIGHT" : "LEFT", False);
         monitor->x = half * 640;
         monitor->y = 0;
@@ -238,7 +233,7 @@ TEST_F(X11WallpaperTest, EveryMonitorIsFilledOnItsOwn) {
     XSync(display_, False);
     int count = 0;
     XRRFreeMonitors(XRRGetMonitors(display_, root, True, &count));
-    ASSERT_EQ(count, 2) << "the monitors are defined";
+    ASSERT_EQ(count, 3) << "the monitors are defined beside the output's own";
 
     SetX11RootWallpaper(Bands());
     const Shot shot(display_);
@@ -261,6 +256,19 @@ TEST_F(X11WallpaperTest, AScreenOfAnotherPixelFormatGetsThePictureConverted) {
     EXPECT_EQ(shot.at(160, 230), 0x00FF00u);
     EXPECT_EQ(shot.at(2, 120), 0x000000u);
     EXPECT_EQ(shot.at(317, 120), 0x0000FFu);
+}
+
+// A screen of 256 colours from a palette has no colour channels to convert to.
+TEST_F(X11WallpaperTest, AScreenWithAPaletteIsRefusedWithAReason) {
+    if (!OwnServer("320x240x8")) GTEST_SKIP() << "Xvfb does not start here";
+    try {
+        SetX11RootWallpaper(Bands());
+        ADD_FAILURE() << "a palette screen took the picture";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(),
+                     "экран X-сервера работает с палитрой цветов, такой экран не поддерживается");
+    }
+    EXPECT_EQ(RootProperty(display_, "_XROOTPMAP_ID"), 0u);
 }
 
 TEST_F(X11WallpaperTest, FailuresAreReportedWithAReason) {
