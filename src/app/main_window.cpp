@@ -6,9 +6,32 @@
 #include "platform/error.hpp"
 #include "platform/message_box.hpp"
 #include "platform/path.hpp"
+#include "platform/profile.hpp"
 #include "wallpaper/module1.hpp"
 
 namespace ornavel {
+namespace {
+
+// Room the settings component reads a value into, its terminating NUL included.
+constexpr std::size_t kSettingBuffer = 255;
+
+// Blanks as the settings file drops them around a value.
+bool IsBlank(char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == ' '; }
+bool IsQuote(char c) { return c == '"' || c == '\''; }
+
+// The settings file drops the blanks around a value and then one pair of enclosing quotes: a
+// folder that begins or ends with a blank or a quote is written inside a pair of quotes, so it
+// reads back as it is.
+std::string StoredForm(const std::string& folder) {
+    if (folder.empty()) return folder;
+    const char first = folder.front(), last = folder.back();
+    if (IsBlank(first) || IsBlank(last) || IsQuote(first) || IsQuote(last)) {
+        return '"' + folder + '"';
+    }
+    return folder;
+}
+
+}  // namespace
 
 void Main::Start() {
     window_ = platform::LoadWindow(kMainLayout, *this);
@@ -35,9 +58,22 @@ void Main::Click(std::string_view control) {
 }
 
 void Main::Form_Load() {
-    INI.FileName(platform::ProgramDirectory() + platform::kPathSeparator + "options.ini");
-    CurrentFolder = INI.RINI("Main", "Path");
-    if (CurrentFolder.empty()) ChooseFolder();
+    const std::string settings =
+        platform::ProgramDirectory() + platform::kPathSeparator + "options.ini";
+    INI.FileName(settings);
+    // A pipe, a device or a huge file in the settings file's place is never read.
+    const std::string problem = platform::ProfileFileProblem(settings);
+    if (problem.empty()) {
+        CurrentFolder = INI.RINI("Main", "Path");
+    } else {
+        Report("Файл настроек «" + settings + "» не прочитан: " + problem + ".");
+    }
+    if (CurrentFolder.empty()) {
+        ChooseFolder();
+        // A chosen folder has just been listed, and any failure told; listing it again would only
+        // tell it twice.
+        if (!CurrentFolder.empty()) return;
+    }
     LoadFolder();
 }
 
@@ -45,8 +81,24 @@ void Main::ChooseFolder() {
     const std::string folder = CD.OpenFolder(kFolderPrompt, window_->NativeHandle());
     if (folder.empty()) return;
     CurrentFolder = folder;
-    INI.WInI("Main", "Path", CurrentFolder);
+    RememberFolder();
     LoadFolder();
+}
+
+void Main::RememberFolder() {
+    const std::string stored = StoredForm(CurrentFolder);
+    // A value the file cannot hold is not written at all: cut or with characters replaced, it
+    // would name another folder at the next start.
+    std::string why = platform::ProfileValueProblem(stored, kSettingBuffer);
+    if (why.empty()) {
+        INI.WInI("Main", "Path", stored);
+        if (INI.RINI("Main", "Path") == CurrentFolder) return;
+        const std::string problem = platform::ProfileWriteProblem(INI.FileName());
+        why = "файл настроек «" + INI.FileName() + "» не записан" +
+              (problem.empty() ? "" : ": " + problem);
+    }
+    Report("Папка «" + CurrentFolder + "» не будет запомнена: " + why +
+           ". До выхода из программы она остаётся открытой.");
 }
 
 void Main::LoadFolder() {

@@ -37,12 +37,15 @@ public:
 
     platform::Window& window() { return *window_; }
     const std::string& currentFolder() const { return CurrentFolder; }
-    std::int16_t fileCount() const { return FileCount; }
+    int fileCount() const { return FileCount; }
     const std::string& selectedPath() const { return SelectedPath; }
 
 private:
     // Command1 and the menu entry Set_select always change state together.
     void SetInstallEnabled(bool enabled);
+    // Writes CurrentFolder to the settings file and reads it back; when it will not come back as
+    // it is, tells the user why.
+    void RememberFolder();
     void Report(const std::string& message);
 
     std::unique_ptr<platform::Window> window_;
@@ -50,7 +53,8 @@ private:
     CommonDialog CD;
 
     std::string CurrentFolder;
-    std::int16_t FileCount = 0;
+    // As many as the folder holds: the file list's count is not cut to 16 bits.
+    int FileCount = 0;
     std::string SelectedPath;
 };
 

@@ -20,7 +20,8 @@ public:
     // Rescans. On failure (throws platform::Error) the list is left empty and bound to `folder`.
     virtual void SetFolder(const std::string& folder) = 0;
     virtual std::string Folder() const = 0;
-    virtual std::int16_t Count() const = 0;
+    // Every matching file: the count is not limited to 16 bits.
+    virtual int Count() const = 0;
     virtual std::string Entry(int index) const = 0;
 };
 

@@ -15,6 +15,7 @@
 
 #include "platform/error.hpp"
 #include "platform/linux/qt_picture.hpp"
+#include "platform/linux/replacement_file.hpp"
 
 namespace ornavel::platform {
 namespace {
@@ -198,9 +199,9 @@ void SavePicture(const Picture& picture, const std::string& path) {
     PutLe(header, 0, 4);
 
     // Written beside the old file and moved over it only when complete.
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) throw Error(ReasonFromErrno(errno));
+    ReplacementFile file(path);
+    const int fd = file.fd();
+    if (fd < 0) throw Error(ReasonFromErrno(file.error()));
     BlockWriter writer(fd);
     writer.Put(header.data(), header.size());
     std::vector<unsigned char> row(rowBytes, 0);
@@ -238,10 +239,9 @@ void SavePicture(const Picture& picture, const std::string& path) {
         writer.Put(row.data(), row.size());
     }
     bool ok = writer.Finish();
-    if (ok) ok = ::fchmod(fd, 0644) == 0 && ::fsync(fd) == 0;
+    if (ok) ok = ::fchmod(fd, 0644) == 0;
     const int writeError = errno;
-    if (::close(fd) != 0 && ok) ok = false;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0) {
+    if (ok && file.Commit()) {
         struct stat info {};
         std::lock_guard lock(g_savedLock);
         g_saved = SavedImage{};
@@ -250,9 +250,7 @@ void SavePicture(const Picture& picture, const std::string& path) {
         }
         return;
     }
-    const int error = ok ? errno : writeError;
-    ::unlink(temporary.c_str());
-    throw Error(ReasonFromErrno(error));
+    throw Error(ReasonFromErrno(ok ? file.error() : writeError));
 }
 
 }  // namespace ornavel::platform

@@ -6,11 +6,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <optional>
-#include <random>
+#include <thread>
 
+#include "platform/error.hpp"
 #include "platform/linux/profile_text.hpp"
+#include "platform/linux/replacement_file.hpp"
 
 namespace ornavel::platform {
 namespace {
@@ -34,6 +37,10 @@ class Fd {
     int fd_;
 };
 
+// Opening never waits: not for a writer on a pipe, nor for a device to become ready.
+constexpr int kOpenFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Reads the whole file, which must be a plain one of at most kMaxProfileBytes.
 bool ReadAll(int fd, std::string& text) {
     text.clear();
     char buffer[16384];
@@ -43,6 +50,23 @@ bool ReadAll(int fd, std::string& text) {
         if (n < 0) return false;
         if (n == 0) return true;
         text.append(buffer, static_cast<std::size_t>(n));
+        if (text.size() > kMaxProfileBytes) return false;
+    }
+}
+
+bool IsReadablePlainFile(const struct stat& info) {
+    return S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) <= kMaxProfileBytes;
+}
+
+std::string TooLarge() { return "файл больше " + std::to_string(kMaxProfileBytes >> 20) + " МиБ"; }
+
+// Takes a shared lock, so a rewrite in place (which holds the exclusive one) is never seen half
+// done. A lock held for long by something else does not stop the read: after a second the file
+// is read as it stands.
+void LockForReading(int fd) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (flock(fd, LOCK_SH | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR)) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
@@ -84,14 +108,17 @@ std::string FollowLinks(std::string path) {
 Fd LockFile(const std::string& path, bool& created) {
     for (;;) {
         created = false;
-        Fd fd(open(path.c_str(), O_RDWR | O_CLOEXEC));
-        if (!fd && errno == EACCES) fd.Reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        Fd fd(open(path.c_str(), O_RDWR | kOpenFlags));
+        if (!fd && errno == EACCES) fd.Reset(open(path.c_str(), O_RDONLY | kOpenFlags));
         if (!fd && errno == ENOENT) {
-            fd.Reset(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            fd.Reset(open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, 0666));
             if (!fd && errno == EEXIST) continue;
             created = static_cast<bool>(fd);
         }
         if (!fd) return fd;
+        // A pipe or a device is never written, nor locked.
+        struct stat opened;
+        if (fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) return Fd();
         while (flock(fd.get(), LOCK_EX) != 0) {
             if (errno != EINTR) return Fd();
         }
@@ -108,31 +135,18 @@ enum class Replaced { Done, NoNewFile, Failed };
 // Writes `text` to a new file beside `path` with the old file's permissions and renames it over
 // `path`, so the file always holds either the old text or the new one, never a part of it.
 Replaced ReplaceFile(const std::string& path, const std::string& text, const struct stat& old) {
-    std::random_device seed;
-    std::string temporary;
-    Fd fd;
-    for (int attempt = 0; attempt < 16 && !fd; ++attempt) {
-        temporary = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(seed());
-        fd.Reset(open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (!fd && errno != EEXIST) {
-            return errno == EACCES || errno == EPERM ? Replaced::NoNewFile : Replaced::Failed;
-        }
+    ReplacementFile file(path);
+    if (file.fd() < 0) {
+        const int error = file.error();
+        return error == EACCES || error == EPERM || error == EROFS ? Replaced::NoNewFile
+                                                                   : Replaced::Failed;
     }
-    if (!fd) return Replaced::Failed;
     // Keep the old file's permissions and, where allowed, its owner.
-    if (fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+    if (fchown(file.fd(), old.st_uid, old.st_gid) != 0) {
         // Only the superuser may give a file away; the file stays the writer's own.
     }
-    const bool written = fchmod(fd.get(), old.st_mode & 07777) == 0 && WriteAll(fd.get(), text) &&
-                         fsync(fd.get()) == 0;
-    fd.Reset();
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return Replaced::Failed;
-    }
-    const Fd directory(open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory) fsync(directory.get());
-    return Replaced::Done;
+    const bool written = fchmod(file.fd(), old.st_mode & 07777) == 0 && WriteAll(file.fd(), text);
+    return written && file.Commit() ? Replaced::Done : Replaced::Failed;
 }
 
 // Rewrites the file in place, for a file that may be written but whose folder takes no new file.
@@ -147,9 +161,16 @@ std::string ReadPrivateProfile(const std::string& section, const std::string& ke
                                const std::string& defaultValue, std::size_t bufferSize,
                                const std::string& file) {
     std::string text;
-    const Fd fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    const Fd fd(open(file.c_str(), O_RDONLY | kOpenFlags));
     if (!fd && errno != ENOENT) return profile_text::Truncate(defaultValue, bufferSize);
-    if (fd && !ReadAll(fd.get(), text)) return profile_text::Truncate(defaultValue, bufferSize);
+    if (fd) {
+        struct stat info;
+        if (fstat(fd.get(), &info) != 0 || !IsReadablePlainFile(info)) {
+            return profile_text::Truncate(defaultValue, bufferSize);
+        }
+        LockForReading(fd.get());
+        if (!ReadAll(fd.get(), text)) return profile_text::Truncate(defaultValue, bufferSize);
+    }
     return profile_text::Read(text, section, key, defaultValue, bufferSize);
 }
 
@@ -166,7 +187,7 @@ bool WritePrivateProfile(const std::string& section, const std::string& key,
     bool stored = false;
     // A file without any write permission is read-only, for the superuser too, as the system's
     // read-only attribute is.
-    if (fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) != 0 &&
+    if (fstat(fd.get(), &info) == 0 && IsReadablePlainFile(info) && (info.st_mode & 0222) != 0 &&
         (created || access(path.c_str(), W_OK) == 0) && ReadAll(fd.get(), text)) {
         const std::optional<std::string> changed = profile_text::Write(text, section, key, value);
         if (!changed) return true;
@@ -183,6 +204,55 @@ bool WritePrivateProfile(const std::string& section, const std::string& key,
     }
     if (!stored && created) unlink(path.c_str());
     return stored;
+}
+
+std::string ProfileFileProblem(const std::string& file) {
+    const Fd fd(open(file.c_str(), O_RDONLY | kOpenFlags));
+    if (!fd) return errno == ENOENT ? "" : ReasonFromErrno(errno);
+    struct stat info;
+    if (fstat(fd.get(), &info) != 0) return ReasonFromErrno(errno);
+    if (S_ISDIR(info.st_mode)) return "это папка";
+    if (!S_ISREG(info.st_mode)) return "это не обычный файл";
+    if (!IsReadablePlainFile(info)) return TooLarge();
+    return "";
+}
+
+std::string ProfileWriteProblem(const std::string& file) {
+    if (file.empty()) return "путь не задан";
+    const std::string path = FollowLinks(file);
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return "это папка";
+        if (!S_ISREG(info.st_mode)) return "это не обычный файл";
+        if (!IsReadablePlainFile(info)) return TooLarge();
+        if ((info.st_mode & 0222) == 0) return "файл только для чтения";
+        if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return ReasonFromErrno(errno);
+        return "";
+    }
+    if (errno != ENOENT) return ReasonFromErrno(errno);
+    const std::string folder = DirectoryOf(path);
+    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        return (errno == ENOENT
+                    ? "папка «" + folder + "» не существует"
+                    : "в папку «" + folder + "» нельзя записать: " + ReasonFromErrno(errno));
+    }
+    return "";
+}
+
+std::string ProfileValueProblem(const std::string& value, std::size_t bufferSize) {
+    if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        return "в имени есть перевод строки";
+    }
+    const std::string line = "[s]\r\nk=" + value + "\r\n";
+    const std::string whole = profile_text::Read(line, "s", "k", "", std::string::npos);
+    if (profile_text::Read(line, "s", "k", "", bufferSize) != whole) {
+        // A quoted value gives up one more place: the reading drops its last character when the
+        // closing quote does not fit.
+        const bool quoted = whole.size() + 2 == value.size();
+        return "путь длиннее " + std::to_string(bufferSize - (quoted ? 2 : 1)) +
+               " знаков, а больше файл настроек не хранит";
+    }
+    return "";
 }
 
 }  // namespace ornavel::platform

@@ -125,9 +125,7 @@ class QtFileList final : public FileList {
         entries_ = ListFiles(folder, pattern_);
     }
     std::string Folder() const override { return folder_; }
-    std::int16_t Count() const override {
-        return static_cast<std::int16_t>(std::min<std::size_t>(entries_.size(), 32767));
-    }
+    int Count() const override { return static_cast<int>(entries_.size()); }
     std::string Entry(int index) const override {
         return entries_.at(static_cast<std::size_t>(index));
     }

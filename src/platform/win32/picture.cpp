@@ -10,6 +10,7 @@
 #include "platform/error.hpp"
 #include "platform/win32/bitmap.hpp"
 #include "platform/win32/reason.hpp"
+#include "platform/win32/replacement_file.hpp"
 #include "platform/win32/text.hpp"
 
 namespace ornavel::platform {
@@ -113,24 +114,6 @@ std::shared_ptr<const win32::Bitmap> Decode(IWICImagingFactory& factory,
                                            std::move(pixels));
 }
 
-class File {
-  public:
-    explicit File(HANDLE handle) : handle_(handle) {}
-    ~File() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    HANDLE get() const { return handle_; }
-    void Close() {
-        CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-  private:
-    HANDLE handle_;
-};
-
 void WriteAll(HANDLE file, const void* data, std::size_t size) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     while (size > 0) {
@@ -222,27 +205,13 @@ PicturePtr LoadPicture(const std::string& path) {
 void SavePicture(const Picture& picture, const std::string& path) {
     const auto* bitmap = dynamic_cast<const win32::Bitmap*>(&picture);
     if (bitmap == nullptr) throw Error("изображение не загружено");
-    const std::wstring target = win32::Wide(path);
-    const std::wstring temporary = target + L".part";
-    File file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        throw Error(win32::ReasonFromSystemError(GetLastError()));
+    win32::ReplacementFile file(win32::Wide(path));
+    if (file.handle() == INVALID_HANDLE_VALUE) {
+        throw Error(win32::ReasonFromSystemError(file.error()));
     }
-    try {
-        WriteBitmap(file.get(), *bitmap);
-        if (!FlushFileBuffers(file.get())) {
-            throw Error(win32::ReasonFromSystemError(GetLastError()));
-        }
-        file.Close();
-        if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            throw Error(win32::ReasonFromSystemError(GetLastError()));
-        }
-    } catch (...) {
-        if (file.get() != INVALID_HANDLE_VALUE) file.Close();
-        DeleteFileW(temporary.c_str());
-        throw;
-    }
+    // A failure on the way leaves the old file as it was and the temporary deleted.
+    WriteBitmap(file.handle(), *bitmap);
+    if (!file.Commit()) throw Error(win32::ReasonFromSystemError(file.error()));
 }
 
 }  // namespace ornavel::platform

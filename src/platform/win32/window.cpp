@@ -240,9 +240,7 @@ class FileListItem final : public Item, public FileList {
         entries_ = ListFiles(folder, std::string(spec_.pattern));
     }
     std::string Folder() const override { return folder_; }
-    std::int16_t Count() const override {
-        return static_cast<std::int16_t>(std::min<std::size_t>(entries_.size(), 32767));
-    }
+    int Count() const override { return static_cast<int>(entries_.size()); }
     std::string Entry(int index) const override {
         return index >= 0 && static_cast<std::size_t>(index) < entries_.size() ? entries_[index]
                                                                                : std::string();

@@ -1,24 +1,62 @@
 // The settings file on disk: writes replace the file whole and under a lock, and failures are
 // silent.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
 
+#include "platform/linux/replacement_file.hpp"
 #include "platform/profile.hpp"
 #include "support/temp_dir.hpp"
+#include "support/unprivileged.hpp"
 
 namespace ornavel::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::AsUnprivilegedUser;
 using testing::ReadFile;
+using testing::UnprivilegedUser;
 using testing::WriteFile;
+
+// Runs `body` in a child process that is killed when it takes longer than `seconds`: a read that
+// blocks fails the test instead of hanging it.
+void WithinSeconds(unsigned seconds, const std::function<void()>& body) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(seconds);
+        body();
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << (WIFSIGNALED(status) ? "blocked until killed" : "failed");
+}
+
+// Starts a writer of `path` that is killed with its temporary file half written.
+void KillAWriterMidway(const std::string& path) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ReplacementFile file(path);
+        if (write(file.fd(), "[Main]\r\nPa", 10) != 10) _exit(1);
+        raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+}
 
 class SettingsFileTest : public testing::TempDirTest {
   protected:
@@ -162,6 +200,158 @@ TEST_F(SettingsFileTest, ValuesAreCutByCharactersNeverInsideOne) {
     WriteFile(path, "[Main]\r\nPath=" + raw + "\r\n");
     EXPECT_EQ(ReadPrivateProfile("Main", "Path", "", 255, path), raw.substr(0, 254));
     EXPECT_EQ(ReadPrivateProfile("Main", "Path", "", 3, path), "\xFF\xC3");
+}
+
+TEST_F(SettingsFileTest, PipesDevicesAndFoldersAreRefusedWithoutWaitingOrReading) {
+    ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    const std::string zero = dir.file("zero.ini"), random = dir.file("random.ini");
+    ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+    ASSERT_EQ(symlink("/dev/urandom", random.c_str()), 0);
+    fs::create_directory(dir.path() / "folder.ini");
+    WithinSeconds(20, [&] {
+        for (const std::string& file : {path, zero, random}) {
+            EXPECT_EQ(ReadPrivateProfile("Main", "Path", "none", 255, file), "none") << file;
+            EXPECT_EQ(ProfileFileProblem(file), "это не обычный файл") << file;
+            EXPECT_FALSE(WritePrivateProfile("Main", "Path", "x", file)) << file;
+            EXPECT_EQ(ProfileWriteProblem(file), "это не обычный файл") << file;
+        }
+        EXPECT_EQ(ProfileFileProblem(dir.file("folder.ini")), "это папка");
+        EXPECT_EQ(ProfileWriteProblem(dir.file("folder.ini")), "это папка");
+    });
+    EXPECT_TRUE(fs::is_fifo(path));
+    EXPECT_TRUE(fs::is_symlink(zero));
+}
+
+TEST_F(SettingsFileTest, AFileOverTheLimitIsRefusedUnread) {
+    WriteFile(path, "[Main]\r\nPath=big\r\n");
+    // Sparse: it costs no disk, and reading it to the end would take a while.
+    ASSERT_EQ(truncate(path.c_str(), off_t{1} << 30), 0);
+    EXPECT_EQ(ProfileFileProblem(path), "файл больше 4 МиБ");
+    EXPECT_EQ(ReadPrivateProfile("Main", "Path", "", 255, path), "");
+    EXPECT_FALSE(WritePrivateProfile("Main", "Path", "x", path));
+    EXPECT_EQ(fs::file_size(path), std::uintmax_t{1} << 30);
+
+    WriteFile(path, "[Main]\r\nPath=small\r\n");
+    EXPECT_EQ(ProfileFileProblem(path), "");
+    EXPECT_EQ(ProfileFileProblem(dir.file("missing.ini")), "") << "made at the first write";
+}
+
+TEST_F(SettingsFileTest, TemporariesOfKilledWritersGoAtTheNextWriteAndALiveOneStays) {
+    WriteFile(path, "[Main]\r\nPath=old\r\n");
+    // Each writer removes the temporary of the one killed before it.
+    for (int i = 0; i < 3; ++i) KillAWriterMidway(path);
+    EXPECT_EQ(EntriesInDir(), 2u);
+    // Left by an earlier version, which named them so.
+    WriteFile(path + ".tmp-4242-123456", "[Main]");
+    WriteFile(path + ".backup", "kept");
+    WriteFile(dir.file("other.ini") + kTemporaryMarker + "abcdef", "another file's");
+    EXPECT_EQ(EntriesInDir(), 5u);
+
+    // A writer that is still at work keeps its temporary.
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t live = fork();
+    ASSERT_GE(live, 0);
+    if (live == 0) {
+        alarm(60);
+        ReplacementFile file(dir.file("live.ini"));
+        char go;
+        if (write(file.fd(), "[Main]\r\n", 8) != 8 || read(pipeFds[0], &go, 1) != 1) _exit(1);
+        _exit(file.Commit() ? 0 : 1);
+    }
+    while (EntriesInDir() < 6u) usleep(1000);
+    ReplacementFile(dir.file("live.ini"));  // sweeps, then is dropped unused
+
+    EXPECT_TRUE(WritePrivateProfile("Main", "Path", "new", path));
+    EXPECT_EQ(ReadFile(path), "[Main]\r\nPath=new\r\n");
+    ASSERT_EQ(write(pipeFds[1], "g", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(live, &status, 0), live);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the live writer lost its file";
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        left.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{"options.ini", "options.ini.backup", "live.ini",
+                                           "other.ini.ornavel-tmp-abcdef"}));
+}
+
+// The cases only a user who is not the superuser meets: files and folders that refuse them.
+TEST_F(SettingsFileTest, ReadOnlyAndForeignSettingsAreNotWrittenAndSayWhy) {
+    const testing::TestUser user = UnprivilegedUser();
+    const fs::path own = dir.path() / "own", foreign = dir.path() / "foreign";
+    fs::create_directory(own);
+    fs::create_directory(foreign);
+    ASSERT_EQ(chown(own.c_str(), user.uid, user.gid), 0);
+    const std::string readOnly = (own / "options.ini").string();
+    WriteFile(readOnly, "[Main]\r\nPath=kept\r\n");
+    ASSERT_EQ(chown(readOnly.c_str(), user.uid, user.gid), 0);
+    ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+    const std::string othersFile = (own / "others.ini").string();
+    WriteFile(othersFile, "[Main]\r\nPath=kept\r\n");  // the superuser's, 0644
+    const std::string inForeignFolder = (foreign / "options.ini").string();
+
+    AsUnprivilegedUser([&] {
+        EXPECT_FALSE(WritePrivateProfile("Main", "Path", "x", readOnly));
+        EXPECT_EQ(ProfileWriteProblem(readOnly), "файл только для чтения");
+        EXPECT_FALSE(WritePrivateProfile("Main", "Path", "x", othersFile));
+        EXPECT_EQ(ProfileWriteProblem(othersFile), "нет доступа");
+        EXPECT_EQ(ReadPrivateProfile("Main", "Path", "", 255, othersFile), "kept");
+        EXPECT_FALSE(WritePrivateProfile("Main", "Path", "x", inForeignFolder));
+        EXPECT_EQ(ProfileWriteProblem(inForeignFolder),
+                  "в папку «" + foreign.string() + "» нельзя записать: нет доступа");
+        EXPECT_EQ(ProfileWriteProblem((own / "new.ini").string()), "");
+    });
+    EXPECT_EQ(ReadFile(readOnly), "[Main]\r\nPath=kept\r\n");
+    EXPECT_EQ(ReadFile(othersFile), "[Main]\r\nPath=kept\r\n");
+    EXPECT_FALSE(fs::exists(inForeignFolder));
+}
+
+// A folder that takes no new file: the settings are rewritten in place, and a reader at the same
+// time sees the old file or the new one, never a part. The Path line comes after a long one, so
+// a read during the write finds no Path at all.
+TEST_F(SettingsFileTest, ReadersNeverSeeARewriteInPlaceHalfDone) {
+    const testing::TestUser user = UnprivilegedUser();
+    WriteFile(path, "[Main]\r\nPad=\r\nPath=x\r\n");
+    ASSERT_EQ(chown(path.c_str(), user.uid, user.gid), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+
+    AsUnprivilegedUser([&] {
+        ASSERT_NE(access(dir.path().c_str(), W_OK), 0) << "the folder must take no new file";
+        const std::string pad(1 << 20, 'p');
+        const pid_t writer = fork();
+        if (writer == 0) {
+            bool ok = true;
+            for (int i = 0; i < 60 && ok; ++i) {
+                ok = WritePrivateProfile("Main", "Pad", i % 2 ? pad : "", path);
+            }
+            _exit(ok ? 0 : 1);
+        }
+        int torn = 0, reads = 0, status = 0;
+        while (waitpid(writer, &status, WNOHANG) == 0) {
+            if (ReadPrivateProfile("Main", "Path", "", 255, path) != "x") ++torn;
+            ++reads;
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the writer failed";
+        EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+    });
+    EXPECT_EQ(EntriesInDir(), 1u);
+}
+
+TEST_F(SettingsFileTest, ValuesTheFileCannotKeepAreNamed) {
+    EXPECT_EQ(ProfileValueProblem(std::string(254, 'a'), 255), "");
+    EXPECT_EQ(ProfileValueProblem(std::string(255, 'a'), 255),
+              "путь длиннее 254 знаков, а больше файл настроек не хранит");
+    // The quotes do not count, but a quoted value gives up one more place.
+    EXPECT_EQ(ProfileValueProblem("\"" + std::string(253, 'a') + "\"", 255), "");
+    EXPECT_EQ(ProfileValueProblem("\"" + std::string(254, 'a') + "\"", 255),
+              "путь длиннее 253 знаков, а больше файл настроек не хранит");
+    EXPECT_EQ(ProfileValueProblem(std::string(254, 'a') + "ж", 255),
+              "путь длиннее 254 знаков, а больше файл настроек не хранит");
+    EXPECT_EQ(ProfileValueProblem("/a\nb", 255), "в имени есть перевод строки");
 }
 
 }  // namespace
