@@ -62,9 +62,11 @@ TEST_F(FolderBrowser, AFolderSelectedByThePathMessageIsChosen) {
     std::thread user([&] {
         HWND dialog = WaitForTopWindow(0, kDialogClass);
         if (dialog == nullptr) return;
-        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
         HWND tree = testing::FindDescendant(dialog, 0, WC_TREEVIEWW);
+        // Sent until it takes: the browser may still be filling its tree when it is first shown.
         selected = WaitFor([&] {
+            SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+            Sleep(100);
             HTREEITEM item = TreeView_GetSelection(tree);
             return item != nullptr && testing::ItemText(tree, item) == L"by path";
         });

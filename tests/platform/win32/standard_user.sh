@@ -8,7 +8,8 @@
 # administrator's step; the uninstaller after they are unlocked again.
 #
 # usage: standard_user.sh WORK_DIR INSTALLER PORTABLE_ZIP TEST_EXE
-# Needs root and an X display (DISPLAY); exits 77 (skipped) without them.
+# Needs root and an X display (DISPLAY); exits 77 (skipped) without them. LOCPATH, when set, is
+# where Wine finds the UTF-8 locales it needs for file names beyond ASCII.
 set -euo pipefail
 
 if [[ $# -ne 4 ]]; then
@@ -40,7 +41,7 @@ locale=C.UTF-8
 as_user() {
     runuser -u "$user" -- env -i HOME="$home" USER="$user" LOGNAME="$user" PATH=/usr/bin:/bin \
         DISPLAY="$DISPLAY" LC_ALL="$locale" WINEPREFIX="$prefix" WINEDEBUG=-all \
-        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@"
+        WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" ${LOCPATH:+LOCPATH="$LOCPATH"} "$@"
 }
 wine() { as_user /usr/lib/wine/wine64 "$@"; }
 settle() { as_user wineserver -w; }

@@ -266,6 +266,50 @@ TEST_F(Program, InstalledRemembersTheChosenFolderAndInstallsAPictureForThisUser)
     EXPECT_EQ(Message(), nullptr);
 }
 
+// Under code page 1251, as on the Russian Windows the program is written for: a folder whose name
+// that code page cannot hold works for this run, and the user is told at once, once, that it
+// will not be remembered; nothing broken is saved, so the next start simply asks again.
+TEST_F(Program, InstalledSaysAtOnceThatAFolderNamedBeyondTheCodePageWillNotBeRemembered) {
+    if (GetACP() != 1251) GTEST_SKIP() << "under code page 1251 only";
+    const fs::path exe = InstalledProgram();
+    ASSERT_FALSE(exe.empty());
+    for (const wchar_t* name : {L"图片", L"Фото📷"}) {
+        std::error_code ignored;
+        fs::remove(UserSettings(), ignored);
+        const fs::path folder = dir.path() / name;
+        fs::create_directories(folder);
+        ornavel::testing::Encode(win32::Utf8((folder / L"a.bmp").wstring()),
+                                 GUID_ContainerFormatBmp, 4, 4, 0xFF102030);
+
+        Start(exe);
+        ChooseInBrowser(folder);
+        HWND box = WaitForTopWindow(process_.dwProcessId, kDialogClass);
+        ASSERT_NE(box, nullptr);
+        EXPECT_NE(DialogText(box).find(L"Папка «" + folder.wstring() + L"» не будет запомнена"),
+                  std::wstring::npos)
+            << win32::Utf8(DialogText(box));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+        WaitForMain();
+        EXPECT_TRUE(Lists(folder, 1));
+        Sleep(300);
+        EXPECT_EQ(Message(), nullptr) << win32::Utf8(DialogText(Message()));
+        EXPECT_FALSE(fs::exists(UserSettings()))
+            << ornavel::testing::ReadFile(UserSettings().string());
+        Stop();
+
+        Start(exe);
+        HWND browser = WaitForTopWindow(process_.dwProcessId, kDialogClass);
+        ASSERT_NE(browser, nullptr);
+        EXPECT_NE(DialogText(browser).find(kBrowserTitle), std::wstring::npos);
+        PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+        WaitForMain();
+        Sleep(300);
+        EXPECT_EQ(Message(), nullptr) << win32::Utf8(DialogText(Message()));
+        Stop();
+    }
+}
+
 TEST_F(Program, PortableCopyInAWritableFolderKeepsItsSettingsBesideItself) {
     const fs::path copy = dir.path() / L"Ornavel portable" / L"ornavel.exe";
     fs::create_directories(copy.parent_path());
