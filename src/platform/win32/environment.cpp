@@ -82,6 +82,20 @@ bool CanWriteFile(const std::wstring& path) {
     return true;
 }
 
+// `folder` as the ANSI calls (the settings file's, the wallpaper setting's) can name it: its short
+// form when its long name has characters the code page cannot hold, as a user name in another
+// script has. Unchanged when the volume keeps no short names.
+std::wstring AnsiNameable(const std::wstring& folder) {
+    if (win32::AnsiHolds(win32::Utf8(folder))) return folder;
+    const DWORD size = GetShortPathNameW(folder.c_str(), nullptr, 0);
+    if (size == 0) return folder;
+    std::wstring brief(size, L'\0');
+    const DWORD n = GetShortPathNameW(folder.c_str(), brief.data(), size);
+    if (n == 0 || n >= size) return folder;
+    brief.resize(n);
+    return win32::AnsiHolds(win32::Utf8(brief)) ? brief : folder;
+}
+
 // The program's own folder "Ornavel" inside the user's folder named by `variable` (the one
 // Windows sets for every session), or by the known folder `id` when the variable is not set;
 // created when missing. "" when the user has no such folder.
@@ -96,7 +110,7 @@ std::wstring UserFolder(const wchar_t* variable, REFKNOWNFOLDERID id) {
     const std::wstring folder = Join(base, L"Ornavel");
     // A failure shows when the file is written there, with the system's reason.
     CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
+    return AnsiNameable(folder);
 }
 
 }  // namespace
@@ -108,7 +122,7 @@ std::string EnvironmentVariable(const std::string& name) {
 std::string ProgramDirectory() {
     // A copy whose folder can be written, or that already keeps its settings beside itself
     // (a portable copy), keeps options.ini there; an installed one in the user's settings.
-    const std::wstring beside = ExecutableDirectory();
+    const std::wstring beside = AnsiNameable(ExecutableDirectory());
     if (CanWriteFile(Join(beside, L"options.ini")) || CanCreateFilesIn(beside)) {
         return win32::Utf8(beside);
     }

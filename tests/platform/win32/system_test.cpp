@@ -86,6 +86,18 @@ TEST_F(UserFolders, TheWallpaperGoesToTheUsersFolderWhenTheWindowsDirectoryCanno
     EXPECT_EQ(WindowsDirectory(), win32::Utf8((local / "Ornavel").wstring()));
 }
 
+// A user whose name the ANSI code page cannot hold: the folder is named so that the ANSI calls
+// (settings file, wallpaper setting) reach it.
+TEST_F(UserFolders, AUserFolderNamedBeyondTheCodePageIsGivenInItsShortForm) {
+    const std::filesystem::path local = dir.path() / L"用户 Ünïcødé";
+    std::filesystem::create_directories(local);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
+    SetEnvironmentVariableW(L"windir", (dir.path() / "missing").c_str());
+    const std::string folder = WindowsDirectory();
+    EXPECT_TRUE(win32::AnsiHolds(folder)) << folder;
+    EXPECT_TRUE(std::filesystem::equivalent(win32::Wide(folder), local / "Ornavel")) << folder;
+}
+
 class DirectoryQuery : public TempDirTest {};
 
 TEST_F(DirectoryQuery, NamesAsStoredAndOnlyPlainFiles) {
