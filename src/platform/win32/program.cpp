@@ -65,8 +65,13 @@ void ReportEscapedError(const std::string& what) {
 }  // namespace win32
 
 int RunProgram(int, char**, const std::function<std::shared_ptr<void>()>& start) {
-    // The manifest asks for per-monitor scaling; this covers a program started without it.
-    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    // The manifest asks for per-monitor scaling; this covers a program started without it. The
+    // call exists from Windows 10 1703 on and is looked up, so that 1607 runs the program too.
+    using SetAwareness = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    if (const auto set = reinterpret_cast<SetAwareness>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")))) {
+        set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    }
     win32::EnsureCom();
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);

@@ -41,4 +41,6 @@ std::string Ansi(const std::string& utf8) {
 
 std::string Utf8FromAnsi(const std::string& ansi) { return Utf8(ToWide(CP_ACP, ansi)); }
 
+bool AnsiHolds(const std::string& utf8) { return Utf8FromAnsi(Ansi(utf8)) == utf8; }
+
 }  // namespace ornavel::platform::win32

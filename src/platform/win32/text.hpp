@@ -12,5 +12,8 @@ std::string Utf8(const wchar_t* wide, std::size_t length);
 // character.
 std::string Ansi(const std::string& utf8);
 std::string Utf8FromAnsi(const std::string& ansi);
+// True when `utf8` survives the trip to the ANSI code page and back unchanged: no character is
+// replaced by "?" or by a look-alike ("é" by "e").
+bool AnsiHolds(const std::string& utf8);
 
 }  // namespace ornavel::platform::win32

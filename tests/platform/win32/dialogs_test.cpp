@@ -62,9 +62,11 @@ TEST_F(FolderBrowser, AFolderSelectedByThePathMessageIsChosen) {
     std::thread user([&] {
         HWND dialog = WaitForTopWindow(0, kDialogClass);
         if (dialog == nullptr) return;
-        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
         HWND tree = testing::FindDescendant(dialog, 0, WC_TREEVIEWW);
+        // Sent until it takes: the browser may still be filling its tree when it is first shown.
         selected = WaitFor([&] {
+            SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+            Sleep(100);
             HTREEITEM item = TreeView_GetSelection(tree);
             return item != nullptr && testing::ItemText(tree, item) == L"by path";
         });
@@ -95,6 +97,38 @@ TEST_F(FolderBrowser, CancelGivesEmptyText) {
     });
     EXPECT_EQ(CommonDialog().OpenFolder("Cancel me", 0), "");
     user.join();
+}
+
+// The program's Russian title, and names in scripts beyond any one ANSI code page: the browser
+// shows the title as given and returns the folder chosen, whatever the system's code page.
+TEST_F(FolderBrowser, TitlesAndFolderNamesBeyondTheCodePageComeThroughWhole) {
+    const std::string title = "Выберите папку 图片 (.jpg)";
+    std::wstring shown;
+    std::thread reader([&] {
+        HWND dialog = WaitForTopWindow(0, kDialogClass);
+        if (dialog == nullptr) return;
+        shown = testing::DialogText(dialog);
+        SendMessageW(Button(dialog, IDCANCEL), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(CommonDialog().OpenFolder(title, 0), "");
+    reader.join();
+    EXPECT_NE(shown.find(win32::Wide(title)), std::wstring::npos) << win32::Utf8(shown);
+
+    for (const wchar_t* name : {L"图片", L"Фото📷", L"Café"}) {
+        const auto folder = dir.path() / name;
+        std::filesystem::create_directories(folder);
+        bool selected = false;
+        std::thread user([&] {
+            HWND dialog = WaitForTopWindow(0, kDialogClass);
+            if (dialog == nullptr) return;
+            selected = SelectFolder(dialog, folder);
+            SendMessageW(Button(dialog, selected ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+        });
+        const std::string chosen = CommonDialog().OpenFolder("Folder", 0);
+        user.join();
+        ASSERT_TRUE(selected) << win32::Utf8(name);
+        EXPECT_EQ(win32::Wide(chosen), folder.wstring());
+    }
 }
 
 class FilePicker : public testing::TempDirTest {
@@ -156,6 +190,22 @@ TEST_F(FilePicker, ATypedNameOfAMissingFileIsAcceptedInTheCurrentDirectory) {
     EXPECT_TRUE(std::filesystem::equivalent(
         std::filesystem::path(win32::Wide(chosen)).parent_path(), dir.path()));
     EXPECT_NE(chosen.back(), ' ');  // the buffer's blanks are gone
+}
+
+TEST_F(FilePicker, ATitleBeyondTheCodePageIsShownAsGiven) {
+    const std::string title = "Откройте изображение 图片";
+    std::wstring caption;
+    std::thread user([&] {
+        HWND dialog = WaitForTopWindow(0, kDialogClass);
+        if (dialog == nullptr) return;
+        caption = testing::Text(dialog);
+        TypeAndConfirm(dialog, L"снимок 图.jpg");
+    });
+    const std::string chosen =
+        CommonDialog().OpenFile(title, std::string(kMask, sizeof kMask - 1), 0);
+    user.join();
+    EXPECT_EQ(caption, win32::Wide(title));
+    EXPECT_EQ(std::filesystem::path(win32::Wide(chosen)).filename(), L"снимок 图.jpg");
 }
 
 TEST_F(FilePicker, CancelGivesEmptyText) {

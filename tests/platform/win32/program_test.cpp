@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include "about/about_layout.hpp"
 #include "app/main_layout.hpp"
@@ -79,18 +81,25 @@ class Program : public testing::TempDirTest {
             << "[Main]\r\nPath=" << win32::Ansi(win32::Utf8(folder.wstring())) << "\r\n";
     }
 
-    // Starts the program with `variable` set to `value` in its environment when one is given.
-    void Start(const std::wstring& variable = L"", const std::wstring& value = L"") {
+    using Variables = std::vector<std::pair<std::wstring, std::wstring>>;
+
+    // Starts the program with these variables set in its environment, when any are given.
+    void Start(const Variables& variables = {}) {
         std::wstring environment;
-        if (!variable.empty()) {
+        if (!variables.empty()) {
             wchar_t* block = GetEnvironmentStringsW();
             for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
-                if (_wcsnicmp(entry, (variable + L"=").c_str(), variable.size() + 1) != 0) {
-                    environment.append(entry).push_back(L'\0');
-                }
+                const bool replaced =
+                    std::any_of(variables.begin(), variables.end(), [&](const auto& variable) {
+                        return _wcsnicmp(entry, (variable.first + L"=").c_str(),
+                                         variable.first.size() + 1) == 0;
+                    });
+                if (!replaced) environment.append(entry).push_back(L'\0');
             }
             FreeEnvironmentStringsW(block);
-            environment.append(variable + L"=" + value).push_back(L'\0');
+            for (const auto& [name, value] : variables) {
+                environment.append(name + L"=" + value).push_back(L'\0');
+            }
             environment.push_back(L'\0');
         }
         STARTUPINFOW startup{};
@@ -103,8 +112,8 @@ class Program : public testing::TempDirTest {
     }
 
     // Starts the program and waits for its main window.
-    void StartMain(const std::wstring& variable = L"", const std::wstring& value = L"") {
-        Start(variable, value);
+    void StartMain(const Variables& variables = {}) {
+        Start(variables);
         main_ = WaitForTopWindow(process_.dwProcessId, win32::kWindowClass, L"Ornavel");
         ASSERT_NE(main_, nullptr);
     }
@@ -263,11 +272,14 @@ TEST_F(Program, FailuresAreReportedInRussianAndTheProgramGoesOn) {
     CloseHandle(process_.hThread);
     process_ = {};
 
-    // A damaged picture, then a Windows directory that cannot be written.
+    // A damaged picture, then neither the Windows directory nor the user's own folder for the
+    // wallpaper can be written.
     std::ofstream(folder_ / "broken.jpg", std::ios::binary) << "not a picture at all";
     Picture("good.bmp", 20, 10);
     SaveFolder(folder_);
-    StartMain(L"windir", (dir.path() / "no such windows").wstring());
+    std::ofstream(dir.path() / "a file") << "x";
+    StartMain({{L"windir", (dir.path() / "no such windows").wstring()},
+               {L"LOCALAPPDATA", (dir.path() / "a file").wstring()}});
     ASSERT_TRUE(WaitFor([&] { return ListCount() == 2; }));
     const int broken = ListEntry(0) == L"broken.jpg" ? 0 : 1;
     Key("List1", VK_HOME);

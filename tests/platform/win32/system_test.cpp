@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include "pictures.hpp"
 #include "platform/directory.hpp"
@@ -50,9 +52,51 @@ TEST(Environment, VariablesReadWholeAndMissingOnesAreEmpty) {
     EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_LONG"), longValue);
     EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_RU"), "C:\\Обои");
     EXPECT_EQ(EnvironmentVariable("ORNAVEL_TEST_NOT_SET"), "");
-    SetEnvironmentVariableW(L"windir", L"D:\\Win dows");
-    EXPECT_EQ(WindowsDirectory(), "D:\\Win dows");
-    SetEnvironmentVariableW(L"windir", L"C:\\windows");
+}
+
+class UserFolders : public TempDirTest {
+  protected:
+    void SetUp() override {
+        for (const wchar_t* name : {L"windir", L"LOCALAPPDATA"}) {
+            wchar_t value[MAX_PATH] = L"";
+            GetEnvironmentVariableW(name, value, MAX_PATH);
+            saved_.emplace_back(name, value);
+        }
+    }
+    void TearDown() override {
+        for (const auto& [name, value] : saved_) SetEnvironmentVariableW(name, value.c_str());
+    }
+    std::vector<std::pair<const wchar_t*, std::wstring>> saved_;
+};
+
+TEST_F(UserFolders, TheWallpaperGoesToTheUsersFolderWhenTheWindowsDirectoryCannotBeWritten) {
+    const std::filesystem::path windows = dir.path() / "Win dows", local = dir.path() / "local";
+    std::filesystem::create_directories(windows);
+    std::filesystem::create_directories(local);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
+    SetEnvironmentVariableW(L"windir", windows.c_str());
+    EXPECT_EQ(WindowsDirectory(), win32::Utf8(windows.wstring()));
+    EXPECT_THAT(
+        std::vector<std::filesystem::path>(std::filesystem::directory_iterator(windows), {}),
+        IsEmpty());  // the probe leaves nothing behind
+
+    // A Windows directory that is not there stands for one this process may not write.
+    SetEnvironmentVariableW(L"windir", (dir.path() / "missing").c_str());
+    EXPECT_EQ(WindowsDirectory(), win32::Utf8((local / "Ornavel").wstring()));
+    EXPECT_TRUE(std::filesystem::is_directory(local / "Ornavel"));
+    EXPECT_EQ(WindowsDirectory(), win32::Utf8((local / "Ornavel").wstring()));
+}
+
+// A user whose name the ANSI code page cannot hold: the folder is named so that the ANSI calls
+// (settings file, wallpaper setting) reach it.
+TEST_F(UserFolders, AUserFolderNamedBeyondTheCodePageIsGivenInItsShortForm) {
+    const std::filesystem::path local = dir.path() / L"用户 Ünïcødé";
+    std::filesystem::create_directories(local);
+    SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
+    SetEnvironmentVariableW(L"windir", (dir.path() / "missing").c_str());
+    const std::string folder = WindowsDirectory();
+    EXPECT_TRUE(win32::AnsiHolds(folder)) << folder;
+    EXPECT_TRUE(std::filesystem::equivalent(win32::Wide(folder), local / "Ornavel")) << folder;
 }
 
 class DirectoryQuery : public TempDirTest {};
