@@ -11,23 +11,6 @@
 namespace ornavel::platform {
 namespace {
 
-// Whether the ANSI code page holds every character of `utf8`, so that the text comes back from
-// the file as it was written: no character replaced by the default one or by a look-alike
-// ("Café" as "Cafe").
-bool AnsiHolds(const std::string& utf8) {
-    const std::wstring wide = win32::Wide(utf8);
-    if (wide.empty()) return true;
-    const int length = static_cast<int>(wide.size());
-    BOOL usedDefault = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, nullptr, 0,
-                                      nullptr, &usedDefault);
-    if (n <= 0 || usedDefault) return false;
-    std::string ansi(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), length, ansi.data(), n, nullptr,
-                        &usedDefault);
-    return !usedDefault && win32::Wide(win32::Utf8FromAnsi(ansi)) == wide;
-}
-
 std::string TooLarge() { return "файл больше " + std::to_string(kMaxProfileBytes >> 20) + " МиБ"; }
 
 std::string FolderOf(const std::wstring& path) {
@@ -82,7 +65,7 @@ std::string ProfileFileProblem(const std::string& file) {
 std::string ProfileWriteProblem(const std::string& file) {
     if (file.empty()) return "путь не задан";
     // The private-profile functions take the path in the ANSI code page too.
-    if (!AnsiHolds(file)) return "в пути к нему есть знаки, которых нет в кодировке Windows";
+    if (!win32::AnsiHolds(file)) return "в пути к нему есть знаки, которых нет в кодировке Windows";
     const std::wstring path = win32::Wide(file);
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) {
@@ -115,7 +98,7 @@ std::string ProfileValueProblem(const std::string& value, std::size_t bufferSize
     if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
         return "в имени есть перевод строки";
     }
-    if (!AnsiHolds(value)) {
+    if (!win32::AnsiHolds(value)) {
         return "в имени есть знаки, которых нет в кодировке Windows (кодовая страница " +
                std::to_string(GetACP()) + ")";
     }
