@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QBuffer>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -333,21 +332,7 @@ TEST_F(MainWindowTest, ABurstOfSelectionChangesLoadsOnlyTheEntryItEndsOn) {
 TEST_F(MainWindowTest, APhotosSizeTextIsItsWholeUprightSize) {
     const fs::path folder = dir.path() / "photos";
     fs::create_directories(folder);
-    QImage image(3000, 2000, QImage::Format_RGB32);
-    image.fill(Qt::gray);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    // An EXIF block saying "turn by 90 degrees" right after the start-of-image marker.
-    const char exif[] =
-        "\xFF\xE1\x00\x22"
-        "Exif\0\0"
-        "II*\0\x08\0\0\0"
-        "\x01\0"
-        "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0"
-        "\0\0\0\0";
-    jpeg.insert(2, QByteArray(exif, sizeof exif - 1));
+    const QByteArray jpeg = testing::TurnedJpeg(3000, 2000);
     WriteFile((folder / "photo.jpg").string(), jpeg.toStdString());
     SaveFolder(folder.string());
     QWidget* window = Start();

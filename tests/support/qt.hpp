@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -37,6 +41,26 @@ inline QApplication& App() {
 template <typename T = QWidget>
 T* Child(QWidget* window, const char* name) {
     return window->findChild<T*>(name);
+}
+
+// A grey JPEG of `width` x `height` stored pixels whose EXIF block, right after the
+// start-of-image marker, says "turn by 90 degrees": shown upright it is `height` x `width`.
+inline QByteArray TurnedJpeg(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    const char exif[] =
+        "\xFF\xE1\x00\x22"
+        "Exif\0\0"
+        "II*\0\x08\0\0\0"
+        "\x01\0"
+        "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0"
+        "\0\0\0\0";
+    jpeg.insert(2, QByteArray(exif, sizeof exif - 1));
+    return jpeg;
 }
 
 }  // namespace ornavel::testing

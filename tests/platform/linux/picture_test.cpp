@@ -142,21 +142,7 @@ TEST_F(PictureTest, TransparencyIsShownOnWhite) {
 }
 
 TEST_F(PictureTest, APhotosOrientationIsApplied) {
-    QImage image(40, 20, QImage::Format_RGB32);
-    image.fill(Qt::gray);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    // An EXIF block saying "turn by 90 degrees" right after the start-of-image marker.
-    const char exif[] =
-        "\xFF\xE1\x00\x22"
-        "Exif\0\0"
-        "II*\0\x08\0\0\0"
-        "\x01\0"
-        "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0"
-        "\0\0\0\0";
-    jpeg.insert(2, QByteArray(exif, sizeof exif - 1));
+    const QByteArray jpeg = testing::TurnedJpeg(40, 20);
     const std::string path = dir.file("turned.jpg");
     WriteFile(path, jpeg.toStdString());
     const auto picture = LoadPicture(path);
