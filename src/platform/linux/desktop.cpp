@@ -56,7 +56,7 @@ void SetGnome(const std::string& path) {
 
 // A call to a desktop's service on the session bus; throws platform::Error with `refused` and
 // the service's reason when it fails or does not answer.
-QDBusMessage Call(QDBusMessage call, const std::string& refused) {
+QDBusMessage Call(const QDBusMessage& call, const std::string& refused) {
     const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
         throw Error(refused + ": " + linux_qt::U(reply.errorMessage()));
@@ -180,8 +180,7 @@ void SetSystemWallpaper(const std::string& path, const Picture& picture) {
             case Setter::Unknown:
                 throw Error("установка обоев в этом сеансе не поддерживается");
             case Setter::X11:
-                return SetX11RootWallpaper(
-                    static_cast<const linux_qt::QtPicture&>(picture).Whole());
+                return SetX11RootWallpaper(linux_qt::QtPictureOf(picture).Whole());
             default: {
                 // The desktop is handed a name of its own for this picture; the link of the
                 // picture it showed before goes only once it has taken the new one.

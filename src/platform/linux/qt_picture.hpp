@@ -34,6 +34,11 @@ class QtPicture final : public Picture {
     QImage shown_;
 };
 
+// The Linux picture behind `picture`: every picture on Linux is a QtPicture.
+inline const QtPicture& QtPictureOf(const Picture& picture) {
+    return dynamic_cast<const QtPicture&>(picture);
+}
+
 // Makes a picture of a file's bytes (any format Qt reads): checks that they hold a whole picture
 // of a size that can be decoded, reads its size from its header, EXIF orientation applied, and
 // decodes it for showing at `shown` pixels (a JPEG at a reduced scale), or whole when `shown` is

@@ -79,6 +79,7 @@ class PrivateContext {
 
 Finished Spawn(const std::vector<std::string>& argv, int timeoutMs) {
     std::vector<const char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(a.c_str());
     args.push_back(nullptr);
 

@@ -26,7 +26,7 @@ void PictureWidget::rescale() {
     if (!stretch_ || !picture_) return;
     const QSize inside = contentsRect().size();
     if (inside.isEmpty()) return;
-    const QImage& image = static_cast<const QtPicture&>(*picture_).Shown();
+    const QImage& image = QtPictureOf(*picture_).Shown();
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = inside * ratio;
     scaled_ =
@@ -51,7 +51,7 @@ void PictureWidget::paintEvent(QPaintEvent* event) {
     } else {
         // At the picture's own size; what is held may be smaller (hidden boxes only measure).
         painter.drawImage(QRect(inside.topLeft(), QSize(picture_->Width(), picture_->Height())),
-                          static_cast<const QtPicture&>(*picture_).Shown());
+                          QtPictureOf(*picture_).Shown());
     }
 }
 
