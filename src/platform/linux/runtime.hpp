@@ -24,11 +24,8 @@ bool CanReachDisplay(std::string& problem);
 // The pictures that come with the program.
 QPixmap ArtPixmap(layout::Art art);
 
-// The window behind a handle; null for 0. A handle is the widget's address, handed through the
-// portable code as a number, so turning it back is the one way there is.
-inline QWidget* WidgetFromHandle(WindowHandle handle) {
-    return reinterpret_cast<QWidget*>(handle);  // NOLINT(performance-no-int-to-ptr)
-}
+// The window behind a handle; null for 0.
+inline QWidget* WidgetFromHandle(WindowHandle handle) { return reinterpret_cast<QWidget*>(handle); }
 inline WindowHandle HandleFromWidget(QWidget* widget) {
     return reinterpret_cast<WindowHandle>(widget);
 }

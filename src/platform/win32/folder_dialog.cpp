@@ -60,7 +60,7 @@ std::string BrowseWide(const std::string& title, HWND owner) {
     request.ulFlags = BIF_RETURNONLYFSDIRS;
     PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&request);
     if (item == nullptr) return {};
-    const std::string chosen = WidePath(item);
+    std::string chosen = WidePath(item);
     CoTaskMemFree(item);
     return chosen;
 }
