@@ -9,10 +9,11 @@
 
 namespace ornavel::platform::win32 {
 
-// A decoded picture: pixels top-down, 4 bytes each (blue, green, red, unused), any transparency
-// already laid over white. A picture read from a file keeps the file's bytes and holds its pixels
-// only as large as the controls show them; the whole picture is decoded from those bytes when it
-// is saved. This is what every control draws from, stretched.
+// A decoded picture: pixels top-down, 4 bytes each (blue, green, red, and alpha, always 255), any
+// transparency already laid over white with OnWhite, as the wallpaper file is. A picture read from
+// a file keeps the file's bytes and holds its pixels only as large as the controls show them; the
+// whole picture is decoded from those bytes when it is saved. This is what every control draws
+// from, stretched.
 class Bitmap final : public Picture {
   public:
     // A picture held whole.

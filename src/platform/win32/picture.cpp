@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "platform/bitmap_file.hpp"
 #include "platform/error.hpp"
 #include "platform/picture_data.hpp"
 #include "platform/win32/bitmap.hpp"
@@ -131,10 +132,7 @@ Decoded Decode(IWICImagingFactory& factory, IWICBitmapDecoder& decoder, UINT sho
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
         const unsigned alpha = pixels[i + 3];
         if (alpha == 255) continue;
-        for (int c = 0; c < 3; ++c) {
-            pixels[i + c] =
-                static_cast<std::uint8_t>((pixels[i + c] * alpha + 255 * (255 - alpha)) / 255);
-        }
+        for (int c = 0; c < 3; ++c) pixels[i + c] = OnWhite(pixels[i + c], alpha);
         pixels[i + 3] = 255;
     }
     return out;
@@ -178,46 +176,6 @@ void WriteAll(HANDLE file, const void* data, std::size_t size) {
         }
         bytes += written;
         size -= written;
-    }
-}
-
-// The picture as a 24-bit bottom-up Windows bitmap file.
-void WriteBitmap(HANDLE file, const win32::Bitmap& picture) {
-    const std::uint32_t width = picture.Width(), height = picture.Height();
-    const std::uint32_t stride = (width * 3 + 3) & ~3u;
-    const std::uint64_t imageSize = std::uint64_t{stride} * height;
-    BITMAPFILEHEADER header{};
-    BITMAPINFOHEADER info{};
-    header.bfType = 0x4D42;  // "BM"
-    header.bfOffBits = sizeof header + sizeof info;
-    header.bfSize = static_cast<DWORD>(header.bfOffBits + imageSize);
-    info.biSize = sizeof info;
-    info.biWidth = static_cast<LONG>(width);
-    info.biHeight = static_cast<LONG>(height);
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = static_cast<DWORD>(imageSize);
-    info.biXPelsPerMeter = info.biYPelsPerMeter = 3780;  // 96 dots per inch
-    WriteAll(file, &header, sizeof header);
-    WriteAll(file, &info, sizeof info);
-    // Rows go out in batches to keep the number of writes small for large pictures.
-    constexpr std::size_t kBatchBytes = 1 << 20;
-    const std::size_t rowsPerBatch = std::max<std::size_t>(1, kBatchBytes / stride);
-    std::vector<std::uint8_t> batch(rowsPerBatch * stride, 0);
-    std::size_t filled = 0;
-    for (std::uint32_t y = height; y-- > 0;) {
-        const std::uint8_t* source = picture.Pixels() + std::size_t{y} * width * 4;
-        std::uint8_t* row = batch.data() + filled * stride;
-        for (std::uint32_t x = 0; x < width; ++x) {
-            row[x * 3] = source[x * 4];
-            row[x * 3 + 1] = source[x * 4 + 1];
-            row[x * 3 + 2] = source[x * 4 + 2];
-        }
-        if (++filled == rowsPerBatch || y == 0) {
-            WriteAll(file, batch.data(), filled * stride);
-            filled = 0;
-        }
     }
 }
 
@@ -323,13 +281,18 @@ void SavePicture(const Picture& picture, const std::string& path) {
         whole = WholeBitmap(*bitmap);
         bitmap = whole.get();
     }
-    win32::ReplacementFile file(win32::Wide(path));
-    if (file.handle() == INVALID_HANDLE_VALUE) {
-        throw Error(win32::ReasonFromSystemError(file.error()));
+    const BitmapFile file(bitmap->Width(), bitmap->Height());
+    win32::ReplacementFile replacement(win32::Wide(path));
+    const HANDLE handle = replacement.handle();
+    if (handle == INVALID_HANDLE_VALUE) {
+        throw Error(win32::ReasonFromSystemError(replacement.error()));
     }
     // A failure on the way leaves the old file as it was and the temporary deleted.
-    WriteBitmap(file.handle(), *bitmap);
-    if (!file.Commit()) throw Error(win32::ReasonFromSystemError(file.error()));
+    const std::size_t stride = std::size_t{4} * static_cast<std::size_t>(bitmap->Width());
+    file.Write(
+        [&](int y) { return bitmap->Pixels() + stride * static_cast<std::size_t>(y); },
+        [handle](const std::uint8_t* data, std::size_t size) { WriteAll(handle, data, size); });
+    if (!replacement.Commit()) throw Error(win32::ReasonFromSystemError(replacement.error()));
 }
 
 }  // namespace ornavel::platform

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "platform/bitmap_file_golden.hpp"
 #include "platform/error.hpp"
 #include "platform/linux/qt_picture.hpp"
 #include "platform/picture_data.hpp"
@@ -139,6 +140,12 @@ TEST_F(PictureTest, TransparencyIsShownOnWhite) {
     EXPECT_EQ(static_cast<unsigned char>(bmp[54 + 2]), 255);  // red stays
     EXPECT_NEAR(static_cast<unsigned char>(bmp[54 + 1]), 127, 1);
     EXPECT_NEAR(static_cast<unsigned char>(bmp[54 + 0]), 127, 1);
+}
+
+TEST_F(PictureTest, ATranslucentPictureIsSavedAsTheBytesBothPlatformsWrite) {
+    WriteFile(dir.file("golden.png"), testing::golden::PngBytes());
+    SavePicture(*WholePicture(LoadPicture(dir.file("golden.png"))), dir.file("wallpaper.bmp"));
+    EXPECT_EQ(ReadFile(dir.file("wallpaper.bmp")), testing::golden::BitmapBytes());
 }
 
 TEST_F(PictureTest, APhotosOrientationIsApplied) {

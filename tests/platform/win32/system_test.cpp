@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pictures.hpp"
+#include "platform/bitmap_file_golden.hpp"
 #include "platform/directory.hpp"
 #include "platform/environment.hpp"
 #include "platform/error.hpp"
@@ -251,6 +252,12 @@ TEST_F(Pictures, TransparencyIsLaidOverWhite) {
     EXPECT_EQ(bmp.firstRed, 255);
     EXPECT_EQ(bmp.firstGreen, 255);
     EXPECT_EQ(bmp.firstBlue, 255);
+}
+
+TEST_F(Pictures, ATranslucentPictureIsSavedAsTheBytesBothPlatformsWrite) {
+    WriteFile(dir.file("golden.png"), testing::golden::PngBytes());
+    SavePicture(*WholePicture(LoadPicture(dir.file("golden.png"))), dir.file("wallpaper.bmp"));
+    EXPECT_EQ(ReadFile(dir.file("wallpaper.bmp")), testing::golden::BitmapBytes());
 }
 
 TEST_F(Pictures, AFailedSaveLeavesTheOldFileAndReportsWhy) {
