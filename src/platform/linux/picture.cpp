@@ -72,14 +72,14 @@ PicturePtr LoadPicture(const std::string& path) {
 
 PicturePtr WholePicture(const PicturePtr& picture) {
     if (!picture) return picture;
-    const auto& qt = static_cast<const linux_qt::QtPicture&>(*picture);
+    const auto& qt = linux_qt::QtPictureOf(*picture);
     QImage whole = qt.Whole();
     if (whole.constBits() == qt.Shown().constBits()) return picture;
     return std::make_shared<linux_qt::QtPicture>(std::move(whole));
 }
 
 void SavePicture(const Picture& picture, const std::string& path) {
-    const QImage image = static_cast<const linux_qt::QtPicture&>(picture).Whole();
+    const QImage image = linux_qt::QtPictureOf(picture).Whole();
     const BitmapFile bitmap(image.width(), image.height());
 
     // Written beside the old file and moved over it only when complete.
