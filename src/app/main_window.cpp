@@ -7,7 +7,7 @@
 #include "platform/message_box.hpp"
 #include "platform/path.hpp"
 #include "platform/profile.hpp"
-#include "wallpaper/module1.hpp"
+#include "wallpaper/install.hpp"
 
 namespace ornavel {
 namespace {

@@ -12,7 +12,7 @@
 #include "platform/error.hpp"
 #include "platform/picture.hpp"
 #include "support/temp_dir.hpp"
-#include "wallpaper/module1.hpp"
+#include "wallpaper/install.hpp"
 
 namespace ornavel::Module1 {
 namespace {
