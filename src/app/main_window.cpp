@@ -90,6 +90,8 @@ void Main::RememberFolder() {
     // would name another folder at the next start.
     std::string why = platform::ProfileValueProblem(stored, kSettingBuffer);
     if (why.empty()) {
+        // On a fresh account the program's settings folder does not exist yet.
+        platform::CreateProgramDirectory();
         INI.WInI("Main", "Path", stored);
         if (INI.RINI("Main", "Path") == CurrentFolder) return;
         const std::string problem = platform::ProfileWriteProblem(INI.FileName());

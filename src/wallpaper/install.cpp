@@ -41,6 +41,8 @@ void InstallWallpaper(const platform::PicturePtr& picture) {
     platform::PicturePtr whole;
     try {
         whole = platform::WholePicture(picture);
+        // On a fresh account the program's own wallpaper folder does not exist yet.
+        platform::CreateWindowsDirectory();
         platform::SavePicture(*whole, path);
     } catch (const platform::Error& e) {
         throw platform::Error("Не удалось записать файл обоев «" + path + "»: " + e.what());
