@@ -39,7 +39,7 @@
 #include "platform/linux/qt_picture.hpp"
 #include "platform/picture.hpp"
 #include "platform/window.hpp"
-#include "wallpaper/module1.hpp"
+#include "wallpaper/install.hpp"
 
 namespace {
 

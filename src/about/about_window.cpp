@@ -1,5 +1,7 @@
 #include "about/about_window.hpp"
 
+#include <array>
+
 #include "about/about_layout.hpp"
 #include "platform/shell.hpp"
 
@@ -11,16 +13,16 @@ void About::Show() {
     window_.reset();
 }
 
-void About::Click(std::string_view control) {
-    if (control == "Command1") {
-        Command1_Click();
-    } else if (control == "Label3") {
-        Label3_Click();
-    } else if (control == "Label6") {
-        Label6_Click();
-    } else if (control == "Label8") {
-        Label8_Click();
-    }
+void About::Click(std::string_view control) { Dispatch(Handlers(), *this, control); }
+
+std::span<const Handler<About>> About::Handlers() {
+    static constexpr auto kHandlers = std::to_array<Handler<About>>({
+        {"Command1", &About::Command1_Click},
+        {"Label3", &About::Label3_Click},
+        {"Label6", &About::Label6_Click},
+        {"Label8", &About::Label8_Click},
+    });
+    return kHandlers;
 }
 
 void About::Command1_Click() { window_->Unload(); }

@@ -1,19 +1,25 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string_view>
 
+#include "app/event_table.hpp"
 #include "platform/window.hpp"
 
 namespace ornavel {
 
 // The About window. It exists only while shown: each showing builds it anew.
 class About : public platform::WindowEvents {
-public:
+  public:
     // Builds the window and shows it modally; returns when it has been closed.
     void Show();
 
+    // Runs the handler Handlers() binds to the control; throws std::logic_error for a control
+    // without one.
     void Click(std::string_view control) override;
+    // Every clickable control of the layout, bound to its handler.
+    static std::span<const Handler<About>> Handlers();
 
     void Command1_Click();
     void Label3_Click();
@@ -23,7 +29,7 @@ public:
     // The window while it is shown, else null.
     platform::Window* window() { return window_.get(); }
 
-private:
+  private:
     std::unique_ptr<platform::Window> window_;
 };
 

@@ -1,5 +1,7 @@
 #include "app/main_window.hpp"
 
+#include <array>
+
 #include "about/about_window.hpp"
 #include "app/main_layout.hpp"
 #include "platform/environment.hpp"
@@ -7,7 +9,7 @@
 #include "platform/message_box.hpp"
 #include "platform/path.hpp"
 #include "platform/profile.hpp"
-#include "wallpaper/module1.hpp"
+#include "wallpaper/install.hpp"
 
 namespace ornavel {
 namespace {
@@ -39,22 +41,19 @@ void Main::Start() {
     window_->Show();
 }
 
-void Main::Click(std::string_view control) {
-    if (control == "List1") {
-        List1_Click();
-    } else if (control == "Command1") {
-        Command1_Click();
-    } else if (control == "Command2") {
-        Command2_Click();
-    } else if (control == "select_folder") {
-        select_folder_Click();
-    } else if (control == "Set_select") {
-        Set_select_Click();
-    } else if (control == "exit") {
-        exit_Click();
-    } else if (control == "about_mnu") {
-        about_mnu_Click();
-    }
+void Main::Click(std::string_view control) { Dispatch(Handlers(), *this, control); }
+
+std::span<const Handler<Main>> Main::Handlers() {
+    static constexpr auto kHandlers = std::to_array<Handler<Main>>({
+        {"List1", &Main::List1_Click},
+        {"Command1", &Main::Command1_Click},
+        {"Command2", &Main::Command2_Click},
+        {"select_folder", &Main::select_folder_Click},
+        {"Set_select", &Main::Set_select_Click},
+        {"exit", &Main::exit_Click},
+        {"about_mnu", &Main::about_mnu_Click},
+    });
+    return kHandlers;
 }
 
 void Main::Form_Load() {
@@ -91,6 +90,8 @@ void Main::RememberFolder() {
     // would name another folder at the next start.
     std::string why = platform::ProfileValueProblem(stored, kSettingBuffer);
     if (why.empty()) {
+        // On a fresh account the program's settings folder does not exist yet.
+        platform::CreateProgramDirectory();
         INI.WInI("Main", "Path", stored);
         if (INI.RINI("Main", "Path") == CurrentFolder) return;
         const std::string problem = platform::ProfileWriteProblem(INI.FileName());

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "app/event_table.hpp"
 #include "components/dialogs/common_dialog.hpp"
 #include "components/ini/ini.hpp"
 #include "platform/window.hpp"
@@ -14,7 +16,7 @@ namespace ornavel {
 // The main window: lists the pictures of a folder, previews the one chosen with its size, and
 // installs it as the desktop wallpaper. The folder is kept in options.ini.
 class Main : public platform::WindowEvents {
-public:
+  public:
     // The title of the folder browser.
     static constexpr const char* kFolderPrompt =
         "Выберите папку с изображениями (.jpg, .gif, .bmp)";
@@ -22,7 +24,11 @@ public:
     // Builds the window, runs Form_Load, and shows the window.
     void Start();
 
+    // Runs the handler Handlers() binds to the control; throws std::logic_error for a control
+    // without one.
     void Click(std::string_view control) override;
+    // Every clickable control of the layout, bound to its handler.
+    static std::span<const Handler<Main>> Handlers();
 
     void Form_Load();
     void LoadFolder();
@@ -40,7 +46,7 @@ public:
     int fileCount() const { return FileCount; }
     const std::string& selectedPath() const { return SelectedPath; }
 
-private:
+  private:
     // Command1 and the menu entry Set_select always change state together.
     void SetInstallEnabled(bool enabled);
     // Writes CurrentFolder to the settings file and reads it back; when it will not come back as

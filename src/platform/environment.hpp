@@ -9,16 +9,26 @@ std::string EnvironmentVariable(const std::string& name);
 
 // The directory the program keeps options.ini in, without a trailing separator except at a root.
 // Windows: the directory of the executable when this process can write there or an options.ini
-// there can be written (a portable copy), else %APPDATA%\Ornavel, created when missing.
-// Linux: $XDG_CONFIG_HOME/ornavel (default ~/.config/ornavel), created when missing so that the
-// first write of a setting succeeds.
+// there can be written (a portable copy), else %APPDATA%\Ornavel.
+// Linux: $XDG_CONFIG_HOME/ornavel (default ~/.config/ornavel).
+// Only asks: the directory may not exist yet (see CreateProgramDirectory).
 std::string ProgramDirectory();
 
+// Creates the directory ProgramDirectory() names when it is the program's own folder and
+// missing, so that the first write of a setting succeeds; on Linux with its missing parents,
+// owner-only. A directory the program does not own (the executable's) is never created.
+// A failure is left for the write that follows to report.
+void CreateProgramDirectory();
+
 // The directory the wallpaper file goes to. Windows: the value of "windir", taken whole, when
-// this process can write there, else %LOCALAPPDATA%\Ornavel, created when missing.
-// Linux: $windir when set, else $XDG_DATA_HOME/ornavel (default ~/.local/share/ornavel), created
-// when missing.
+// this process can write there, else %LOCALAPPDATA%\Ornavel.
+// Linux: $windir when set, else $XDG_DATA_HOME/ornavel (default ~/.local/share/ornavel).
+// Only asks: the directory may not exist yet (see CreateWindowsDirectory).
 std::string WindowsDirectory();
+
+// Creates the directory WindowsDirectory() names when it is the program's own folder and
+// missing, as CreateProgramDirectory does; the Windows directory ("windir") is never created.
+void CreateWindowsDirectory();
 
 // The process's current directory.
 std::string CurrentDirectory();

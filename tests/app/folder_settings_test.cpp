@@ -191,6 +191,24 @@ TEST_F(FolderSettingsTest, AFolderThatWillNotComeBackIsToldAtOnceAndStillListed)
         << messages.front().toStdString();
 }
 
+// A fresh account has no settings folder: starting and cancelling leaves none behind (the Qt
+// folder browser keeps its own state beside it), and the first folder chosen is remembered all
+// the same.
+TEST_F(FolderSettingsTest, TheFirstFolderChosenOnAFreshAccountIsRemembered) {
+    SetEnv("XDG_CONFIG_HOME", dir.file("fresh"));
+    Start();
+    EXPECT_TRUE(browsed);
+    EXPECT_FALSE(fs::exists(dir.file("fresh/ornavel")));
+
+    const std::string folder = Folder("pictures");
+    Start(folder);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join(" | ").toStdString();
+    EXPECT_EQ(ReadFile(dir.file("fresh/ornavel/options.ini")), "[Main]\r\nPath=" + folder + "\r\n");
+    Start();
+    EXPECT_FALSE(browsed);
+    EXPECT_EQ(main->currentFolder(), folder);
+}
+
 TEST_F(FolderSettingsTest, EveryPictureOfAFolderOfFortyThousandIsListed) {
     const fs::path folder = dir.path() / "many";
     fs::create_directories(folder);

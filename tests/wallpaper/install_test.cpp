@@ -12,7 +12,7 @@
 #include "platform/error.hpp"
 #include "platform/picture.hpp"
 #include "support/temp_dir.hpp"
-#include "wallpaper/module1.hpp"
+#include "wallpaper/install.hpp"
 
 namespace ornavel::Module1 {
 namespace {
@@ -47,6 +47,7 @@ class InstallTest : public testing::TempDirTest {
     void TearDown() override {
         SetEnv("windir", "");
         SetEnv("DISPLAY", display_);
+        SetEnv("XDG_DATA_HOME", dataHome_);
     }
 
     platform::PicturePtr Picture(int width, int height) {
@@ -59,6 +60,7 @@ class InstallTest : public testing::TempDirTest {
 
     std::string display_;
     std::string windir_;
+    std::string dataHome_ = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
 };
 
 TEST_F(InstallTest, WithoutAPictureNothingIsWrittenAndTheUserIsTold) {
@@ -82,6 +84,18 @@ TEST_F(InstallTest, ADesktopThatCannotBeReachedIsReportedAfterTheFileIsWritten) 
     const std::string message = Failure(picture);
     EXPECT_EQ(message.rfind("Не удалось установить обои рабочего стола: ", 0), 0u) << message;
     EXPECT_EQ(fs::file_size(windir_ + "/wallpaper.bmp"), 54u + 3 * 12);
+}
+
+// On a fresh account the program's wallpaper folder is made by the first install, not before.
+TEST_F(InstallTest, TheFirstInstallOnAFreshAccountMakesItsFolder) {
+    SetEnv("windir", "");
+    SetEnv("XDG_DATA_HOME", dir.file("fresh"));
+    const auto picture = Picture(4, 3);
+    EXPECT_EQ(WallpaperPath(), dir.file("fresh/ornavel/wallpaper.bmp"));
+    EXPECT_FALSE(fs::exists(dir.file("fresh")));
+    const std::string message = Failure(picture);
+    EXPECT_EQ(message.rfind("Не удалось установить обои рабочего стола: ", 0), 0u) << message;
+    EXPECT_EQ(fs::file_size(dir.file("fresh/ornavel/wallpaper.bmp")), 54u + 3 * 12);
 }
 
 TEST_F(InstallTest, OnAPlainX11DesktopTheRootWindowShowsTheWallpaper) {

@@ -36,14 +36,12 @@ std::string HomeDirectory() {
     return WithoutTrailingSlash(home);
 }
 
-// $variable when it holds an absolute path (a relative one is to be ignored), else
-// $HOME/fallback.
+// The program's folder "ornavel" in $variable when it holds an absolute path (a relative one is
+// to be ignored), else in $HOME/fallback.
 std::string XdgDirectory(const char* variable, const char* fallback) {
     std::string base = EnvironmentVariable(variable);
     if (base.empty() || base.front() != '/') base = HomeDirectory() + "/" + fallback;
-    std::string dir = WithoutTrailingSlash(base) + "/ornavel";
-    MakeDirectories(dir);
-    return dir;
+    return WithoutTrailingSlash(base) + "/ornavel";
 }
 
 }  // namespace
@@ -55,10 +53,16 @@ std::string EnvironmentVariable(const std::string& name) {
 
 std::string ProgramDirectory() { return XdgDirectory("XDG_CONFIG_HOME", ".config"); }
 
+void CreateProgramDirectory() { MakeDirectories(ProgramDirectory()); }
+
 std::string WindowsDirectory() {
     const std::string windir = EnvironmentVariable("windir");
     if (!windir.empty()) return windir;
     return XdgDirectory("XDG_DATA_HOME", ".local/share");
+}
+
+void CreateWindowsDirectory() {
+    if (EnvironmentVariable("windir").empty()) MakeDirectories(WindowsDirectory());
 }
 
 std::string CurrentDirectory() {

@@ -97,8 +97,8 @@ std::wstring AnsiNameable(const std::wstring& folder) {
 }
 
 // The program's own folder "Ornavel" inside the user's folder named by `variable` (the one
-// Windows sets for every session), or by the known folder `id` when the variable is not set;
-// created when missing. "" when the user has no such folder.
+// Windows sets for every session), or by the known folder `id` when the variable is not set; ""
+// when the user has no such folder. The user's folder is named so that the ANSI calls reach it.
 std::wstring UserFolder(const wchar_t* variable, REFKNOWNFOLDERID id) {
     std::wstring base = WideVariable(variable);
     if (base.empty()) {
@@ -107,10 +107,39 @@ std::wstring UserFolder(const wchar_t* variable, REFKNOWNFOLDERID id) {
         CoTaskMemFree(known);
     }
     if (base.empty()) return {};
-    const std::wstring folder = Join(base, L"Ornavel");
+    return Join(AnsiNameable(base), L"Ornavel");
+}
+
+// A directory the program keeps a file in, and whether it is the program's own folder, which
+// the program creates before the first write.
+struct Place {
+    std::wstring folder;
+    bool own;
+};
+
+Place SettingsPlace() {
+    // A copy whose folder can be written, or that already keeps its settings beside itself
+    // (a portable copy), keeps options.ini there; an installed one in the user's settings.
+    const std::wstring beside = AnsiNameable(ExecutableDirectory());
+    if (CanWriteFile(Join(beside, L"options.ini")) || CanCreateFilesIn(beside)) {
+        return {beside, false};
+    }
+    const std::wstring own = UserFolder(L"APPDATA", FOLDERID_RoamingAppData);
+    return own.empty() ? Place{beside, false} : Place{own, true};
+}
+
+Place WallpaperPlace() {
+    // The Windows directory as long as this process may write there (an elevated program, a
+    // system without UAC); otherwise the user's own local folder.
+    const std::wstring windir = WideVariable(L"windir");
+    if (CanCreateFilesIn(windir)) return {windir, false};
+    const std::wstring own = UserFolder(L"LOCALAPPDATA", FOLDERID_LocalAppData);
+    return own.empty() ? Place{windir, false} : Place{own, true};
+}
+
+void CreateOwnFolder(const Place& place) {
     // A failure shows when the file is written there, with the system's reason.
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return AnsiNameable(folder);
+    if (place.own) CreateDirectoryW(place.folder.c_str(), nullptr);
 }
 
 }  // namespace
@@ -119,25 +148,13 @@ std::string EnvironmentVariable(const std::string& name) {
     return win32::Utf8(WideVariable(win32::Wide(name).c_str()));
 }
 
-std::string ProgramDirectory() {
-    // A copy whose folder can be written, or that already keeps its settings beside itself
-    // (a portable copy), keeps options.ini there; an installed one in the user's settings.
-    const std::wstring beside = AnsiNameable(ExecutableDirectory());
-    if (CanWriteFile(Join(beside, L"options.ini")) || CanCreateFilesIn(beside)) {
-        return win32::Utf8(beside);
-    }
-    const std::wstring own = UserFolder(L"APPDATA", FOLDERID_RoamingAppData);
-    return win32::Utf8(own.empty() ? beside : own);
-}
+std::string ProgramDirectory() { return win32::Utf8(SettingsPlace().folder); }
 
-std::string WindowsDirectory() {
-    // The Windows directory as long as this process may write there (an elevated program, a
-    // system without UAC); otherwise the user's own local folder.
-    const std::wstring windir = WideVariable(L"windir");
-    if (CanCreateFilesIn(windir)) return win32::Utf8(windir);
-    const std::wstring own = UserFolder(L"LOCALAPPDATA", FOLDERID_LocalAppData);
-    return win32::Utf8(own.empty() ? windir : own);
-}
+void CreateProgramDirectory() { CreateOwnFolder(SettingsPlace()); }
+
+std::string WindowsDirectory() { return win32::Utf8(WallpaperPlace().folder); }
+
+void CreateWindowsDirectory() { CreateOwnFolder(WallpaperPlace()); }
 
 std::string CurrentDirectory() {
     const DWORD n = GetCurrentDirectoryW(0, nullptr);

@@ -231,15 +231,19 @@ class Program : public ornavel::testing::TempDirTest {
 TEST_F(Program, InstalledRemembersTheChosenFolderAndInstallsAPictureForThisUser) {
     const fs::path exe = InstalledProgram();
     ASSERT_FALSE(exe.empty());
+    // A fresh account: the program's own folders are not there yet.
     std::error_code ignored;
-    fs::remove(UserSettings(), ignored);
-    fs::remove(UserWallpaper(), ignored);
+    fs::remove_all(UserSettings().parent_path(), ignored);
+    fs::remove_all(UserWallpaper().parent_path(), ignored);
     const std::wstring none;
     RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"Wallpaper", REG_SZ,
                     none.c_str(), sizeof(wchar_t));
 
-    // First start: no settings, so the browser asks; the folder is listed and kept.
+    // First start: no settings, so the browser asks, and nothing has been made yet; the folder
+    // is listed and kept.
     Start(exe);
+    ASSERT_NE(WaitForTopWindow(process_.dwProcessId, kDialogClass), nullptr);
+    EXPECT_FALSE(fs::exists(UserSettings().parent_path()));
     ChooseInBrowser(folder_);
     WaitForMain();
     ASSERT_TRUE(Lists(folder_, 1));

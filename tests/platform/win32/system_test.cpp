@@ -81,10 +81,19 @@ TEST_F(UserFolders, TheWallpaperGoesToTheUsersFolderWhenTheWindowsDirectoryCanno
         std::vector<std::filesystem::path>(std::filesystem::directory_iterator(windows), {}),
         IsEmpty());  // the probe leaves nothing behind
 
-    // A Windows directory that is not there stands for one this process may not write.
+    CreateWindowsDirectory();  // the Windows directory is never made nor changed
+    EXPECT_THAT(
+        std::vector<std::filesystem::path>(std::filesystem::directory_iterator(windows), {}),
+        IsEmpty());
+
+    // A Windows directory that is not there stands for one this process may not write. Asking
+    // creates nothing; the user's folder is made before the wallpaper is written there.
     SetEnvironmentVariableW(L"windir", (dir.path() / "missing").c_str());
     EXPECT_EQ(WindowsDirectory(), win32::Utf8((local / "Ornavel").wstring()));
+    EXPECT_FALSE(std::filesystem::exists(local / "Ornavel"));
+    CreateWindowsDirectory();
     EXPECT_TRUE(std::filesystem::is_directory(local / "Ornavel"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));
     EXPECT_EQ(WindowsDirectory(), win32::Utf8((local / "Ornavel").wstring()));
 }
 
@@ -97,6 +106,7 @@ TEST_F(UserFolders, AUserFolderNamedBeyondTheCodePageIsGivenInItsShortForm) {
     SetEnvironmentVariableW(L"windir", (dir.path() / "missing").c_str());
     const std::string folder = WindowsDirectory();
     EXPECT_TRUE(win32::AnsiHolds(folder)) << folder;
+    CreateWindowsDirectory();
     EXPECT_TRUE(std::filesystem::equivalent(win32::Wide(folder), local / "Ornavel")) << folder;
 }
 

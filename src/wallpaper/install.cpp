@@ -1,4 +1,4 @@
-#include "wallpaper/module1.hpp"
+#include "wallpaper/install.hpp"
 
 #include <algorithm>
 
@@ -17,9 +17,8 @@ constexpr const char* kWallpaperName = "wallpaper.bmp";
 // path, so the name it returns never differs in case.
 bool SameName(const std::string& a, const std::string& b) {
     auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 }  // namespace
@@ -34,8 +33,7 @@ void SetDesktopWallpaper(const std::string& path, const platform::Picture& pictu
 
 void InstallWallpaper(const platform::PicturePtr& picture) {
     if (!picture) {
-        throw platform::Error(
-            "Нет изображения для установки. Выберите изображение в списке.");
+        throw platform::Error("Нет изображения для установки. Выберите изображение в списке.");
     }
     const std::string path = WallpaperPath();
     // The whole picture, decoded from the bytes read when it was previewed, exists only for the
@@ -43,6 +41,8 @@ void InstallWallpaper(const platform::PicturePtr& picture) {
     platform::PicturePtr whole;
     try {
         whole = platform::WholePicture(picture);
+        // On a fresh account the program's own wallpaper folder does not exist yet.
+        platform::CreateWindowsDirectory();
         platform::SavePicture(*whole, path);
     } catch (const platform::Error& e) {
         throw platform::Error("Не удалось записать файл обоев «" + path + "»: " + e.what());
