@@ -56,7 +56,7 @@ std::string ProgramDirectory() { return XdgDirectory("XDG_CONFIG_HOME", ".config
 void CreateProgramDirectory() { MakeDirectories(ProgramDirectory()); }
 
 std::string WindowsDirectory() {
-    const std::string windir = EnvironmentVariable("windir");
+    std::string windir = EnvironmentVariable("windir");
     if (!windir.empty()) return windir;
     return XdgDirectory("XDG_DATA_HOME", ".local/share");
 }

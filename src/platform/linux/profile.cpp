@@ -97,7 +97,11 @@ std::string FollowLinks(std::string path) {
         const ssize_t n = readlink(path.c_str(), target.data(), target.size());
         if (n <= 0) return path;
         target.resize(static_cast<std::size_t>(n));
-        path = target.front() == '/' ? target : DirectoryOf(path) + "/" + target;
+        if (target.front() == '/') {
+            path = std::move(target);
+        } else {
+            path = DirectoryOf(path).append("/").append(target);
+        }
     }
     return path;
 }
