@@ -240,22 +240,8 @@ class ListItem final : public Item, public ListBox {
 
 class FileListItem final : public Item, public FileList {
   public:
-    using Item::Item;
-    void SetFolder(const std::string& folder) override {
-        folder_ = folder;
-        entries_.clear();
-        entries_ = ListFiles(folder, std::string(spec_.pattern));
-    }
-    std::string Folder() const override { return folder_; }
-    int Count() const override { return static_cast<int>(entries_.size()); }
-    std::string Entry(int index) const override {
-        return index >= 0 && static_cast<std::size_t>(index) < entries_.size() ? entries_[index]
-                                                                               : std::string();
-    }
-
-  private:
-    std::string folder_;
-    std::vector<std::string> entries_;
+    FileListItem(Win32Window& window, const layout::Control& spec, int id)
+        : Item(window, spec, id), FileList(std::string(spec.pattern)) {}
 };
 
 // Images and picture boxes. An image shows its picture stretched to its inside, from a copy
