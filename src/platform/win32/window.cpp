@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/win32/bitmap.hpp"
+#include "platform/win32/resource_ids.h"
 #include "platform/win32/runtime.hpp"
 #include "platform/win32/text.hpp"
 
@@ -24,66 +25,14 @@ using win32::Wide;
 constexpr wchar_t kFrameClass[] = L"OrnavelFrame";
 constexpr wchar_t kPictureClass[] = L"OrnavelPicture";
 constexpr int kSunken = 2;  // border width of images and picture boxes
-constexpr int kIconResource = 1;
-
-// The folder glyph of the folder button, 15 x 13: '.' transparent, 'k' outline, 'y' yellow,
-// 'l' light yellow.
-constexpr const char* kFolderGlyph[] = {
-    "...............",  //
-    ".kkkk..........",  //
-    "kllllk.........",  //
-    "klyyylkkkkkkk..",  //
-    "klyyyyyyyyyyk..",  //
-    "klyykkkkkkkkkkk",  //
-    "klyklllllllllk.",  //
-    "klkllyyyyyyyk..",  //
-    "kkllyyyyyyyyk..",  //
-    "kklyyyyyyyyk...",  //
-    "kkyyyyyyyyyk...",  //
-    "kkkkkkkkkkk....",  //
-    "...............",  //
-};
-
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
 int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
 
-// The folder glyph scaled to `dpi`, with a transparent background.
-HICON MakeFolderGlyph(UINT dpi) {
-    const int width = Scale(15, dpi), height = Scale(13, dpi);
-    BITMAPV5HEADER header{};
-    header.bV5Size = sizeof header;
-    header.bV5Width = width;
-    header.bV5Height = -height;
-    header.bV5Planes = 1;
-    header.bV5BitCount = 32;
-    header.bV5Compression = BI_BITFIELDS;
-    header.bV5RedMask = 0x00FF0000;
-    header.bV5GreenMask = 0x0000FF00;
-    header.bV5BlueMask = 0x000000FF;
-    header.bV5AlphaMask = 0xFF000000;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP color = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                     &bits, nullptr, 0);
-    ReleaseDC(nullptr, screen);
-    if (color == nullptr) return nullptr;
-    auto* pixel = static_cast<std::uint32_t*>(bits);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const char c = kFolderGlyph[y * 13 / height][x * 15 / width];
-            pixel[y * width + x] = c == 'k'   ? 0xFF5A4A00
-                                   : c == 'y' ? 0xFFF0C020
-                                   : c == 'l' ? 0xFFFFF0A0
-                                              : 0x00000000;
-        }
-    }
-    HBITMAP mask = CreateBitmap(width, height, 1, 1, nullptr);
-    ICONINFO info{TRUE, 0, 0, mask, color};
-    HICON icon = CreateIconIndirect(&info);
-    DeleteObject(mask);
-    DeleteObject(color);
-    return icon;
+// The folder glyph at the size it has at `dpi`: the icon holds that size for the common scales.
+HICON LoadFolderGlyph(UINT dpi) {
+    return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(ORNAVEL_ICON_FOLDER),
+                                         IMAGE_ICON, Scale(15, dpi), Scale(13, dpi), 0));
 }
 
 class Win32Window;
@@ -411,7 +360,7 @@ void RegisterClasses() {
     window.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window.lpszClassName = win32::kWindowClass;
-    window.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(kIconResource));
+    window.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(ORNAVEL_ICON_PROGRAM));
     RegisterClassExW(&window);
     window.lpszClassName = kFrameClass;
     window.hIcon = nullptr;
@@ -446,12 +395,12 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
     if (dpi_ == 0) dpi_ = 96;
 
     if (layout.icon == layout::Art::ProgramIcon) {
-        bigIcon_ = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(kIconResource),
+        bigIcon_ = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(ORNAVEL_ICON_PROGRAM),
                                                  IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                                  GetSystemMetrics(SM_CYICON), 0));
-        smallIcon_ = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(kIconResource),
-                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                   GetSystemMetrics(SM_CYSMICON), 0));
+        smallIcon_ = static_cast<HICON>(
+            LoadImageW(Instance(), MAKEINTRESOURCEW(ORNAVEL_ICON_PROGRAM), IMAGE_ICON,
+                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
         if (bigIcon_) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
         if (smallIcon_) {
             SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
@@ -661,7 +610,7 @@ void Win32Window::LayOut() {
         if (spec.art == layout::Art::FolderGlyph) {
             HICON old = reinterpret_cast<HICON>(
                 SendMessageW(item->hwnd(), BM_SETIMAGE, IMAGE_ICON,
-                             reinterpret_cast<LPARAM>(MakeFolderGlyph(dpi_))));
+                             reinterpret_cast<LPARAM>(LoadFolderGlyph(dpi_))));
             if (old) DestroyIcon(old);
         }
         if (spec.art == layout::Art::ProgramIcon) {
