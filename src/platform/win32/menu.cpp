@@ -42,7 +42,7 @@ void Win32Window::BuildMenu() {
 
 MenuEntry& Win32Window::GetMenuEntry(std::string_view name) {
     for (auto& entry : menuEntries_) {
-        if (static_cast<MenuItem&>(*entry).spec().name == name) return *entry;
+        if (entry->spec().name == name) return *entry;
     }
     throw std::logic_error("no such menu entry: " + std::string(name));
 }

@@ -86,7 +86,7 @@ class Win32Window final : public Window {
     HICON bigIcon_ = nullptr, smallIcon_ = nullptr;
     UINT dpi_ = 96;
     std::vector<std::unique_ptr<Item>> items_;
-    std::vector<std::unique_ptr<MenuEntry>> menuEntries_;
+    std::vector<std::unique_ptr<MenuItem>> menuEntries_;
     std::map<std::tuple<std::string_view, int, bool, bool, int>, HFONT> fonts_;
     std::vector<HWND> disabled_;   // the windows a modal show disabled
     HWND focus_ = nullptr;         // the control that had the focus when the window was left

@@ -233,7 +233,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             if (control == nullptr) {
                 if (code != 0) break;
                 for (auto& entry : menuEntries_) {
-                    auto& menuItem = static_cast<MenuItem&>(*entry);
+                    MenuItem& menuItem = *entry;
                     if (menuItem.id() == LOWORD(wParam)) {
                         // A disabled entry raises no click, however the command came.
                         if (menuItem.Enabled()) Fire(menuItem.spec().name);
