@@ -6,6 +6,8 @@ enlarged by repeating pixels to exactly the size the button asks for at that sca
 at 96 dots per inch, MulDiv-rounded for the others. Run it again after changing the art:
 
     python3 resources/folder-glyph.py resources/folder-glyph.ico
+
+With --check it writes nothing and fails when the file differs from what it would write.
 """
 
 import struct
@@ -62,7 +64,7 @@ def entry(dpi):
     return width, height, header + bytes(colour) + bytes(mask)
 
 
-def main(path):
+def icon():
     images = [entry(dpi) for dpi in DPIS]
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = len(directory) + 16 * len(images)
@@ -71,9 +73,20 @@ def main(path):
         directory += struct.pack("<BBBBHHII", width, height, 0, 0, 1, 32, len(image), offset)
         offset += len(image)
         data += image
-    with open(path, "wb") as out:
-        out.write(directory + data)
+    return directory + data
+
+
+def main(args):
+    check = args[:1] == ["--check"]
+    path = (args[1:] if check else args)[:1] or ["folder-glyph.ico"]
+    if check:
+        with open(path[0], "rb") as current:
+            if current.read() != icon():
+                sys.exit(path[0] + " is not what folder-glyph.py writes: run it again")
+        return
+    with open(path[0], "wb") as out:
+        out.write(icon())
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "folder-glyph.ico")
+    main(sys.argv[1:])
