@@ -23,6 +23,7 @@ void LabelItem::DrawText(HDC dc, RECT rect) {
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, format);
     SelectObject(dc, old);
 }
+
 void Win32Window::Repaint(const Item& item) {
     if (item.hwnd() == nullptr) return;
     InvalidateRect(item.hwnd(), nullptr, TRUE);
