@@ -4,5 +4,7 @@
 
 // The program icon, shared by both windows; resource 1 is also the icon Explorer shows.
 #define ORNAVEL_ICON_PROGRAM 1
-// The folder button's glyph, one entry per common display scale.
-#define ORNAVEL_ICON_FOLDER 2
+// The folder button's glyph: an .ico file kept as raw data, one image per common display scale.
+// It is not an icon resource, so that the program file holds one icon, the program's own, which
+// is all Explorer offers for the program's shortcuts.
+#define ORNAVEL_FOLDER_GLYPH 2

@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "platform/win32/bitmap.hpp"
+#include "platform/win32/icon_file.hpp"
 #include "platform/win32/resource_ids.h"
 #include "platform/win32/text.hpp"
 #include "platform/win32/win32_window.hpp"
@@ -15,10 +16,13 @@ namespace {
 
 int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
 
-// The folder glyph at the size it has at `dpi`: the icon holds that size for the common scales.
+// The folder glyph at the size it has at `dpi`; its icon file holds that size for the common
+// scales.
 HICON LoadFolderGlyph(UINT dpi) {
-    return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(ORNAVEL_ICON_FOLDER),
-                                         IMAGE_ICON, Scale(15, dpi), Scale(13, dpi), 0));
+    HRSRC found = FindResourceW(Instance(), MAKEINTRESOURCEW(ORNAVEL_FOLDER_GLYPH), RT_RCDATA);
+    if (found == nullptr) return nullptr;
+    const void* file = LockResource(LoadResource(Instance(), found));
+    return IconFromIcoFile(file, SizeofResource(Instance(), found), Scale(15, dpi), Scale(13, dpi));
 }
 
 }  // namespace
