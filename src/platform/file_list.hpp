@@ -13,16 +13,24 @@ namespace ornavel::platform {
 // reason when the folder cannot be read.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern);
 
-// A hidden control bound to a folder: setting the folder rescans it with the pattern.
+// A hidden control bound to a folder: setting the folder rescans it with the pattern. Both front
+// ends hold one per file list of a layout.
 class FileList {
-public:
-    virtual ~FileList() = default;
+  public:
+    explicit FileList(std::string pattern);
     // Rescans. On failure (throws platform::Error) the list is left empty and bound to `folder`.
-    virtual void SetFolder(const std::string& folder) = 0;
-    virtual std::string Folder() const = 0;
+    void SetFolder(const std::string& folder);
+    const std::string& Folder() const { return folder_; }
     // Every matching file: the count is not limited to 16 bits.
-    virtual int Count() const = 0;
-    virtual std::string Entry(int index) const = 0;
+    int Count() const { return static_cast<int>(entries_.size()); }
+    // The name at `index`, from 0; "" for an index outside 0 .. Count() - 1, as a file list
+    // control's entry beyond its count reads empty.
+    std::string Entry(int index) const;
+
+  private:
+    std::string pattern_;
+    std::string folder_;
+    std::vector<std::string> entries_;
 };
 
 }  // namespace ornavel::platform

@@ -116,26 +116,6 @@ class QtListBox final : public ListBox {
     ClickList* list_;
 };
 
-class QtFileList final : public FileList {
-  public:
-    explicit QtFileList(std::string pattern) : pattern_(std::move(pattern)) {}
-    void SetFolder(const std::string& folder) override {
-        folder_ = folder;
-        entries_.clear();
-        entries_ = ListFiles(folder, pattern_);
-    }
-    std::string Folder() const override { return folder_; }
-    int Count() const override { return static_cast<int>(entries_.size()); }
-    std::string Entry(int index) const override {
-        return entries_.at(static_cast<std::size_t>(index));
-    }
-
-  private:
-    std::string pattern_;
-    std::string folder_;
-    std::vector<std::string> entries_;
-};
-
 class QtPictureBox final : public PictureBox {
   public:
     explicit QtPictureBox(PictureWidget* widget) : widget_(widget) {}
@@ -372,7 +352,7 @@ class QtWindow final : public Window {
             }
             case layout::Kind::FileList: {
                 widget = new QWidget(parent);
-                fileLists_.emplace(name, std::make_unique<QtFileList>(std::string(c.pattern)));
+                fileLists_.emplace(name, std::make_unique<FileList>(std::string(c.pattern)));
                 break;
             }
             case layout::Kind::Image:

@@ -62,6 +62,20 @@ void ReportEscapedError(const std::string& what) {
     CloseAll();
 }
 
+bool PumpOne() {
+    MSG message;
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0 || got == -1) {
+        PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : 1);
+        return false;
+    }
+    if (!PreTranslate(message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
 }  // namespace win32
 
 int RunProgram(int, char**, const std::function<std::shared_ptr<void>()>& start) {

@@ -4,380 +4,29 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-#include <map>
+#include <exception>
+#include <memory>
 #include <stdexcept>
-#include <tuple>
+#include <string>
 #include <utility>
-#include <vector>
 
-#include "platform/win32/bitmap.hpp"
+#include "platform/win32/resource_ids.h"
 #include "platform/win32/runtime.hpp"
 #include "platform/win32/text.hpp"
+#include "platform/win32/win32_window.hpp"
 
+// A window built from its layout table: its window classes, a native control made for each entry
+// of the table, and the dispatch of its messages to the controls' events.
 namespace ornavel::platform {
+namespace win32 {
 namespace {
-
-using win32::Utf8;
-using win32::Wide;
-
-constexpr wchar_t kFrameClass[] = L"OrnavelFrame";
-constexpr wchar_t kPictureClass[] = L"OrnavelPicture";
-constexpr int kSunken = 2;  // border width of images and picture boxes
-constexpr int kIconResource = 1;
-
-// The folder glyph of the folder button, 15 x 13: '.' transparent, 'k' outline, 'y' yellow,
-// 'l' light yellow.
-constexpr const char* kFolderGlyph[] = {
-    "...............",  //
-    ".kkkk..........",  //
-    "kllllk.........",  //
-    "klyyylkkkkkkk..",  //
-    "klyyyyyyyyyyk..",  //
-    "klyykkkkkkkkkkk",  //
-    "klyklllllllllk.",  //
-    "klkllyyyyyyyk..",  //
-    "kkllyyyyyyyyk..",  //
-    "kklyyyyyyyyk...",  //
-    "kkyyyyyyyyyk...",  //
-    "kkkkkkkkkkk....",  //
-    "...............",  //
-};
-
-HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
-
-int Scale(int value, UINT dpi) { return MulDiv(value, static_cast<int>(dpi), 96); }
-
-// The folder glyph scaled to `dpi`, with a transparent background.
-HICON MakeFolderGlyph(UINT dpi) {
-    const int width = Scale(15, dpi), height = Scale(13, dpi);
-    BITMAPV5HEADER header{};
-    header.bV5Size = sizeof header;
-    header.bV5Width = width;
-    header.bV5Height = -height;
-    header.bV5Planes = 1;
-    header.bV5BitCount = 32;
-    header.bV5Compression = BI_BITFIELDS;
-    header.bV5RedMask = 0x00FF0000;
-    header.bV5GreenMask = 0x0000FF00;
-    header.bV5BlueMask = 0x000000FF;
-    header.bV5AlphaMask = 0xFF000000;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HBITMAP color = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                     &bits, nullptr, 0);
-    ReleaseDC(nullptr, screen);
-    if (color == nullptr) return nullptr;
-    auto* pixel = static_cast<std::uint32_t*>(bits);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const char c = kFolderGlyph[y * 13 / height][x * 15 / width];
-            pixel[y * width + x] = c == 'k'   ? 0xFF5A4A00
-                                   : c == 'y' ? 0xFFF0C020
-                                   : c == 'l' ? 0xFFFFF0A0
-                                              : 0x00000000;
-        }
-    }
-    HBITMAP mask = CreateBitmap(width, height, 1, 1, nullptr);
-    ICONINFO info{TRUE, 0, 0, mask, color};
-    HICON icon = CreateIconIndirect(&info);
-    DeleteObject(mask);
-    DeleteObject(color);
-    return icon;
-}
-
-class Win32Window;
-
-// One control of a window, made from its layout entry.
-class Item {
-  public:
-    Item(Win32Window& window, const layout::Control& spec, int id)
-        : window_(window), spec_(spec), id_(id) {}
-    virtual ~Item() = default;
-    const layout::Control& spec() const { return spec_; }
-    int id() const { return id_; }
-    HWND hwnd() const { return hwnd_; }
-    void set_hwnd(HWND hwnd) { hwnd_ = hwnd; }
-    HWND container = nullptr;
-    int containerIndex = -1;  // index of the container's item, -1 for the window
-
-  protected:
-    Win32Window& window_;
-    const layout::Control& spec_;
-    int id_;
-    HWND hwnd_ = nullptr;
-};
-
-class Win32Window final : public Window {
-  public:
-    Win32Window(const layout::Window& layout, WindowEvents& events);
-    ~Win32Window() override;
-
-    WindowHandle NativeHandle() const override { return reinterpret_cast<WindowHandle>(hwnd_); }
-    Label& GetLabel(std::string_view name) override { return Get<Label>(name); }
-    Button& GetButton(std::string_view name) override { return Get<Button>(name); }
-    MenuEntry& GetMenuEntry(std::string_view name) override;
-    ListBox& GetListBox(std::string_view name) override { return Get<ListBox>(name); }
-    FileList& GetFileList(std::string_view name) override { return Get<FileList>(name); }
-    PictureBox& GetPictureBox(std::string_view name) override { return Get<PictureBox>(name); }
-    void Focus(std::string_view name) override;
-    void Show() override;
-    void ShowModal() override;
-    void Unload() override;
-
-    UINT dpi() const { return dpi_; }
-    HFONT FontOf(const layout::Control& spec);
-    // Places a control again, after its size or the window's scale changed.
-    void Place(Item& item);
-    // Repaints a control together with the transparent ones that overlap it.
-    void Repaint(const Item& item);
-    // Draws what lies beneath `item` within its rectangle: the container's background and the
-    // controls drawn before it.
-    void PaintBeneath(HDC dc, const Item& item);
-    LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    bool TabFrom(HWND focus, bool backwards);
-    bool Destroyed() const { return hwnd_ == nullptr; }
-
-  private:
-    template <typename T>
-    T& Get(std::string_view name) {
-        for (auto& item : items_) {
-            if (item->spec().name != name) continue;
-            if (auto* found = dynamic_cast<T*>(item.get())) return *found;
-            break;
-        }
-        throw std::logic_error("no such control: " + std::string(name));
-    }
-    Item* FindByHwnd(HWND hwnd);
-    void Fire(std::string_view name);
-    void BuildMenu();
-    void LayOut();
-    void Center();
-    void Destroy();
-    void ReenableOthers();
-
-    const layout::Window& layout_;
-    WindowEvents& events_;
-    HWND hwnd_ = nullptr;
-    HWND tooltip_ = nullptr;
-    HMENU menu_ = nullptr;
-    HICON bigIcon_ = nullptr, smallIcon_ = nullptr;
-    UINT dpi_ = 96;
-    std::vector<std::unique_ptr<Item>> items_;
-    std::vector<std::unique_ptr<MenuEntry>> menuEntries_;
-    std::map<std::tuple<std::string_view, int, bool, bool, int>, HFONT> fonts_;
-    std::vector<HWND> disabled_;   // the windows a modal show disabled
-    HWND focus_ = nullptr;         // the control that had the focus when the window was left
-    Item* changedList_ = nullptr;  // a list whose selection changed, not yet raised
-};
 
 // The timer that raises a list's selection change. The system sends its tick only when no input,
 // posted message or repaint is waiting, so a burst of changes (a held arrow key) is raised once,
 // for the entry it ended on.
 constexpr UINT_PTR kSelectionTimer = 1;
 
-// ---- Controls ------------------------------------------------------------------------------
-
-class LabelItem final : public Item, public Label {
-  public:
-    using Item::Item;
-    void SetCaption(const std::string& caption) override {
-        SetWindowTextW(hwnd_, Wide(caption).c_str());
-        if (spec_.autoSize) window_.Place(*this);
-        window_.Repaint(*this);
-    }
-    std::string Caption() const override {
-        const int length = GetWindowTextLengthW(hwnd_);
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd_, text.data(), length + 1)));
-        return Utf8(text);
-    }
-    // Draws the caption into `rect` of `dc` in the label's font, colour and alignment.
-    void DrawText(HDC dc, RECT rect) {
-        const int length = GetWindowTextLengthW(hwnd_);
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd_, text.data(), length + 1)));
-        HGDIOBJ old = SelectObject(dc, window_.FontOf(spec_));
-        SetBkMode(dc, TRANSPARENT);
-        const auto& c = spec_.foreground;
-        SetTextColor(dc, c ? RGB(c->red, c->green, c->blue) : GetSysColor(COLOR_BTNTEXT));
-        UINT format = DT_NOPREFIX | DT_WORDBREAK;
-        if (spec_.align == layout::Align::Right) format |= DT_RIGHT;
-        if (spec_.align == layout::Align::Center) format |= DT_CENTER;
-        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, format);
-        SelectObject(dc, old);
-    }
-};
-
-class ButtonItem final : public Item, public Button {
-  public:
-    using Item::Item;
-    void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled); }
-    bool Enabled() const override { return IsWindowEnabled(hwnd_) != FALSE; }
-    void SetFocus() override { ::SetFocus(hwnd_); }
-};
-
-class ListItem final : public Item, public ListBox {
-  public:
-    using Item::Item;
-    void Clear() override { SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0); }
-    void Append(const std::string& text) override {
-        SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
-    }
-    std::string SelectedText() const override {
-        const LRESULT index = SendMessageW(hwnd_, LB_GETCURSEL, 0, 0);
-        if (index == LB_ERR) return {};
-        const LRESULT length = SendMessageW(hwnd_, LB_GETTEXTLEN, index, 0);
-        if (length == LB_ERR) return {};
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        const LRESULT copied =
-            SendMessageW(hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
-        return Utf8(text);
-    }
-    int Count() const override { return static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0)); }
-};
-
-class FileListItem final : public Item, public FileList {
-  public:
-    using Item::Item;
-    void SetFolder(const std::string& folder) override {
-        folder_ = folder;
-        entries_.clear();
-        entries_ = ListFiles(folder, std::string(spec_.pattern));
-    }
-    std::string Folder() const override { return folder_; }
-    int Count() const override { return static_cast<int>(entries_.size()); }
-    std::string Entry(int index) const override {
-        return index >= 0 && static_cast<std::size_t>(index) < entries_.size() ? entries_[index]
-                                                                               : std::string();
-    }
-
-  private:
-    std::string folder_;
-    std::vector<std::string> entries_;
-};
-
-// Images and picture boxes. An image shows its picture stretched to its inside, from a copy
-// scaled once; a picture box shows it at its own size and, when it sizes itself, takes that size.
-class PictureItem final : public Item, public PictureBox {
-  public:
-    using Item::Item;
-    ~PictureItem() override { DropScaled(); }
-    void SetPicture(PicturePtr picture) override {
-        picture_ = std::move(picture);
-        bitmap_ = std::dynamic_pointer_cast<const win32::Bitmap>(picture_);
-        DropScaled();
-        if (spec_.autoSize) window_.Place(*this);
-        window_.Repaint(*this);
-    }
-    PicturePtr Picture() const override { return picture_; }
-    float OuterWidth() const override {
-        return static_cast<float>(AutoSized() ? bitmap_->Width() + 2 * Border() : spec_.width);
-    }
-    float OuterHeight() const override {
-        return static_cast<float>(AutoSized() ? bitmap_->Height() + 2 * Border() : spec_.height);
-    }
-    bool AutoSized() const { return spec_.autoSize && bitmap_ != nullptr; }
-    int Border() const { return spec_.border == layout::Border::Sunken ? kSunken : 0; }
-    void DropScaled() {
-        if (scaled_ != nullptr) DeleteObject(scaled_);
-        scaled_ = nullptr;
-    }
-    void SetIcon(HICON icon) { icon_ = icon; }
-
-    // Draws the control with its top left corner at (x, y) of `dc`.
-    void Draw(HDC dc, int x, int y) {
-        RECT rect;
-        GetClientRect(hwnd_, &rect);
-        OffsetRect(&rect, x, y);
-        if (spec_.border == layout::Border::Sunken) {
-            DrawEdge(dc, &rect, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-        }
-        if (icon_ != nullptr) {
-            DrawIconEx(dc, rect.left, rect.top, icon_, rect.right - rect.left,
-                       rect.bottom - rect.top, 0, nullptr, DI_NORMAL);
-            return;
-        }
-        if (bitmap_ == nullptr) return;
-        const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-        if (width <= 0 || height <= 0) return;
-        if (spec_.kind == layout::Kind::PictureBox) {
-            Blit(dc, rect.left, rect.top, bitmap_->Width(), bitmap_->Height(), COLORONCOLOR);
-            return;
-        }
-        if (scaled_ == nullptr || scaledWidth_ != width || scaledHeight_ != height) {
-            DropScaled();
-            HDC memory = CreateCompatibleDC(dc);
-            scaled_ = CreateCompatibleBitmap(dc, width, height);
-            HGDIOBJ old = SelectObject(memory, scaled_);
-            Blit(memory, 0, 0, width, height, HALFTONE);
-            SelectObject(memory, old);
-            DeleteDC(memory);
-            scaledWidth_ = width;
-            scaledHeight_ = height;
-        }
-        HDC memory = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(memory, scaled_);
-        BitBlt(dc, rect.left, rect.top, width, height, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteDC(memory);
-    }
-
-  private:
-    void Blit(HDC dc, int x, int y, int width, int height, int mode) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = bitmap_->ShownWidth();
-        info.bmiHeader.biHeight = -bitmap_->ShownHeight();
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        SetStretchBltMode(dc, mode);
-        SetBrushOrgEx(dc, 0, 0, nullptr);
-        StretchDIBits(dc, x, y, width, height, 0, 0, bitmap_->ShownWidth(), bitmap_->ShownHeight(),
-                      bitmap_->Pixels(), &info, DIB_RGB_COLORS, SRCCOPY);
-    }
-
-    PicturePtr picture_;
-    std::shared_ptr<const win32::Bitmap> bitmap_;
-    HICON icon_ = nullptr;
-    HBITMAP scaled_ = nullptr;
-    int scaledWidth_ = 0, scaledHeight_ = 0;
-};
-
-// Frames and components have no interface of their own.
-class PlainItem final : public Item {
-  public:
-    using Item::Item;
-};
-
-class MenuItem final : public MenuEntry {
-  public:
-    MenuItem(const layout::MenuEntry& spec, HMENU menu, int id)
-        : spec_(spec), menu_(menu), id_(id) {}
-    void SetEnabled(bool enabled) override {
-        EnableMenuItem(menu_, static_cast<UINT>(id_),
-                       MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-    }
-    bool Enabled() const override {
-        const UINT state = GetMenuState(menu_, static_cast<UINT>(id_), MF_BYCOMMAND);
-        return state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED)) == 0;
-    }
-    const layout::MenuEntry& spec() const { return spec_; }
-    int id() const { return id_; }
-
-  private:
-    const layout::MenuEntry& spec_;
-    HMENU menu_;
-    int id_;
-};
-
-// ---- Window procedures ---------------------------------------------------------------------
-
-Win32Window* WindowOf(HWND hwnd) {
-    return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-}
+int g_liveWindows = 0;
 
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
@@ -386,32 +35,6 @@ LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     }
     if (Win32Window* window = WindowOf(hwnd)) return window->Handle(hwnd, message, wParam, lParam);
     return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-LRESULT CALLBACK PictureProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* item = reinterpret_cast<PictureItem*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    switch (message) {
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(hwnd, &paint);
-            RECT rect;
-            GetClientRect(hwnd, &rect);
-            FillRect(dc, &rect, GetSysColorBrush(COLOR_BTNFACE));
-            if (item != nullptr) item->Draw(dc, 0, 0);
-            EndPaint(hwnd, &paint);
-            return 0;
-        }
-        case WM_NCHITTEST:
-            return HTTRANSPARENT;
-        default:
-            return DefWindowProcW(hwnd, message, wParam, lParam);
-    }
 }
 
 void RegisterClasses() {
@@ -424,8 +47,8 @@ void RegisterClasses() {
     window.hInstance = Instance();
     window.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     window.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    window.lpszClassName = win32::kWindowClass;
-    window.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(kIconResource));
+    window.lpszClassName = kWindowClass;
+    window.hIcon = LoadIconW(Instance(), MAKEINTRESOURCEW(ORNAVEL_ICON_PROGRAM));
     RegisterClassExW(&window);
     window.lpszClassName = kFrameClass;
     window.hIcon = nullptr;
@@ -435,9 +58,11 @@ void RegisterClasses() {
     RegisterClassExW(&window);
 }
 
-// ---- The window ----------------------------------------------------------------------------
+}  // namespace
 
-int g_liveWindows = 0;
+Win32Window* WindowOf(HWND hwnd) {
+    return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
 
 Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
     : layout_(layout), events_(events) {
@@ -451,8 +76,8 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
     MONITORINFO info{};
     info.cbSize = sizeof info;
     GetMonitorInfoW(monitor, &info);
-    hwnd_ = CreateWindowExW(0, win32::kWindowClass, Wide(std::string(layout.caption)).c_str(),
-                            style, info.rcWork.left, info.rcWork.top, layout.clientWidth,
+    hwnd_ = CreateWindowExW(0, kWindowClass, Wide(std::string(layout.caption)).c_str(), style,
+                            info.rcWork.left, info.rcWork.top, layout.clientWidth,
                             layout.clientHeight, nullptr, nullptr, Instance(), this);
     if (hwnd_ == nullptr) throw std::runtime_error("не удалось создать окно");
     ++g_liveWindows;
@@ -460,12 +85,12 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
     if (dpi_ == 0) dpi_ = 96;
 
     if (layout.icon == layout::Art::ProgramIcon) {
-        bigIcon_ = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(kIconResource),
+        bigIcon_ = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(ORNAVEL_ICON_PROGRAM),
                                                  IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                                  GetSystemMetrics(SM_CYICON), 0));
-        smallIcon_ = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(kIconResource),
-                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                   GetSystemMetrics(SM_CYSMICON), 0));
+        smallIcon_ = static_cast<HICON>(
+            LoadImageW(Instance(), MAKEINTRESOURCEW(ORNAVEL_ICON_PROGRAM), IMAGE_ICON,
+                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
         if (bigIcon_) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
         if (smallIcon_) {
             SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
@@ -483,7 +108,7 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
         const auto& controls = layout.controls;
         for (std::size_t index = 0; index < controls.size(); ++index) {
             const layout::Control& spec = controls[index];
-            const int id = win32::kFirstControlId + static_cast<int>(index);
+            const int id = kFirstControlId + static_cast<int>(index);
             std::unique_ptr<Item> item;
             const wchar_t* className = nullptr;
             DWORD childStyle = WS_CHILD | WS_CLIPSIBLINGS;
@@ -536,7 +161,6 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
             for (std::size_t c = 0; c < index && !spec.container.empty(); ++c) {
                 if (controls[c].name == spec.container) {
                     item->container = items_[c]->hwnd();
-                    item->containerIndex = static_cast<int>(c);
                 }
             }
             if (item->container == nullptr) item->container = hwnd_;
@@ -582,206 +206,6 @@ Win32Window::~Win32Window() {
     if (smallIcon_) DestroyIcon(smallIcon_);
 }
 
-void Win32Window::BuildMenu() {
-    if (layout_.menu.empty()) return;
-    menu_ = CreateMenu();
-    std::map<std::string_view, HMENU> popups;
-    const auto& entries = layout_.menu;
-    for (std::size_t index = 0; index < entries.size(); ++index) {
-        const layout::MenuEntry& entry = entries[index];
-        const int id = win32::kFirstMenuId + static_cast<int>(index);
-        const std::wstring caption = Wide(std::string(entry.caption));
-        if (entry.parent.empty()) {
-            HMENU popup = CreatePopupMenu();
-            popups[entry.name] = popup;
-            AppendMenuW(menu_, MF_POPUP | (entry.enabled ? 0 : MF_GRAYED),
-                        reinterpret_cast<UINT_PTR>(popup), caption.c_str());
-            continue;
-        }
-        HMENU popup = popups.at(entry.parent);
-        if (entry.caption == "-") {
-            AppendMenuW(popup, MF_SEPARATOR, static_cast<UINT_PTR>(id), nullptr);
-        } else {
-            AppendMenuW(popup, MF_STRING | (entry.enabled ? MF_ENABLED : MF_GRAYED),
-                        static_cast<UINT_PTR>(id), caption.c_str());
-        }
-        menuEntries_.push_back(std::make_unique<MenuItem>(entry, menu_, id));
-    }
-    SetMenu(hwnd_, menu_);
-}
-
-MenuEntry& Win32Window::GetMenuEntry(std::string_view name) {
-    for (auto& entry : menuEntries_) {
-        if (static_cast<MenuItem&>(*entry).spec().name == name) return *entry;
-    }
-    throw std::logic_error("no such menu entry: " + std::string(name));
-}
-
-HFONT Win32Window::FontOf(const layout::Control& spec) {
-    const layout::Font& font = spec.font.face.empty() ? layout_.font : spec.font;
-    const int hundredths = static_cast<int>(font.points * 100 + 0.5);
-    const auto key =
-        std::make_tuple(font.face, hundredths, font.bold, font.underline, static_cast<int>(dpi_));
-    auto found = fonts_.find(key);
-    if (found != fonts_.end()) return found->second;
-    // Every text of the program is Russian, so a font that names no character set asks for the
-    // Cyrillic one too; the system then picks a face that can show the texts.
-    const BYTE charset = font.charset == 0 ? RUSSIAN_CHARSET : static_cast<BYTE>(font.charset);
-    HFONT made = CreateFontW(-MulDiv(hundredths, static_cast<int>(dpi_), 7200), 0, 0, 0,
-                             font.bold ? FW_BOLD : FW_NORMAL, FALSE, font.underline, FALSE, charset,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, Wide(std::string(font.face)).c_str());
-    fonts_[key] = made;
-    return made;
-}
-
-void Win32Window::Place(Item& item) {
-    HWND child = item.hwnd();
-    if (child == nullptr) return;
-    const layout::Control& spec = item.spec();
-    int width = Scale(spec.width, dpi_), height = Scale(spec.height, dpi_);
-    if (spec.kind == layout::Kind::Label && spec.autoSize) {
-        const int length = GetWindowTextLengthW(child);
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        text.resize(static_cast<std::size_t>(GetWindowTextW(child, text.data(), length + 1)));
-        HDC dc = GetDC(child);
-        HGDIOBJ old = SelectObject(dc, FontOf(spec));
-        RECT rect{0, 0, 0, 0};
-        DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &rect,
-                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-        SelectObject(dc, old);
-        ReleaseDC(child, dc);
-        width = text.empty() ? 0 : rect.right;
-        height = rect.bottom;
-    }
-    if (auto* picture = dynamic_cast<PictureItem*>(&item); picture && picture->AutoSized()) {
-        width = static_cast<int>(picture->OuterWidth());
-        height = static_cast<int>(picture->OuterHeight());
-    }
-    if (spec.kind == layout::Kind::Image && spec.art == layout::Art::None) {
-        // Loaded pictures are decoded at the size this image shows them.
-        const int border = spec.border == layout::Border::Sunken ? 2 * kSunken : 0;
-        win32::NoteShownSize(width - border, height - border);
-    }
-    SetWindowPos(child, nullptr, Scale(spec.left, dpi_), Scale(spec.top, dpi_), width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Win32Window::LayOut() {
-    for (auto& item : items_) {
-        const layout::Control& spec = item->spec();
-        if (item->hwnd() == nullptr) continue;
-        SendMessageW(item->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(spec)), FALSE);
-        if (spec.art == layout::Art::FolderGlyph) {
-            HICON old = reinterpret_cast<HICON>(
-                SendMessageW(item->hwnd(), BM_SETIMAGE, IMAGE_ICON,
-                             reinterpret_cast<LPARAM>(MakeFolderGlyph(dpi_))));
-            if (old) DestroyIcon(old);
-        }
-        if (spec.art == layout::Art::ProgramIcon) {
-            if (auto* picture = dynamic_cast<PictureItem*>(item.get())) {
-                picture->SetIcon(bigIcon_);
-            }
-        }
-        Place(*item);
-    }
-    // The client area, below the menu bar, takes its size from the layout at this scale.
-    RECT client{0, 0, Scale(layout_.clientWidth, dpi_), Scale(layout_.clientHeight, dpi_)};
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
-    AdjustWindowRectExForDpi(&client, style, menu_ != nullptr, exStyle, dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    // A menu bar that wraps onto a second line takes more room than the estimate.
-    RECT actual;
-    GetClientRect(hwnd_, &actual);
-    const int missing = Scale(layout_.clientHeight, dpi_) - actual.bottom;
-    if (missing != 0) {
-        SetWindowPos(hwnd_, nullptr, 0, 0, client.right - client.left,
-                     client.bottom - client.top + missing,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-}
-
-void Win32Window::Center() {
-    RECT rect;
-    GetWindowRect(hwnd_, &rect);
-    // Centred on the primary monitor's work area.
-    POINT origin{0, 0};
-    HMONITOR monitor = MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY);
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    GetMonitorInfoW(monitor, &info);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    const int x = info.rcWork.left + (info.rcWork.right - info.rcWork.left - width) / 2;
-    const int y = info.rcWork.top + (info.rcWork.bottom - info.rcWork.top - height) / 2;
-    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Win32Window::Focus(std::string_view name) {
-    for (auto& item : items_) {
-        if (item->spec().name == name && item->hwnd() != nullptr) {
-            focus_ = item->hwnd();
-            if (IsWindowVisible(hwnd_)) SetFocus(focus_);
-            return;
-        }
-    }
-    throw std::logic_error("no such control: " + std::string(name));
-}
-
-void Win32Window::Show() {
-    Center();
-    if (focus_ == nullptr && !layout_.initialFocus.empty()) Focus(layout_.initialFocus);
-    ShowWindow(hwnd_, SW_SHOW);
-    UpdateWindow(hwnd_);
-    SetForegroundWindow(hwnd_);
-    if (focus_ != nullptr) SetFocus(focus_);
-}
-
-void Win32Window::ShowModal() {
-    // Every other window of the program takes no input until this one is unloaded.
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND other, LPARAM self) -> BOOL {
-            auto* window = reinterpret_cast<Win32Window*>(self);
-            wchar_t name[32];
-            if (other != window->hwnd_ && IsWindowEnabled(other) &&
-                GetClassNameW(other, name, 32) && lstrcmpW(name, win32::kWindowClass) == 0) {
-                EnableWindow(other, FALSE);
-                window->disabled_.push_back(other);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(this));
-    Show();
-    while (!Destroyed() && !win32::Ending()) {
-        if (!win32::PumpOne()) break;
-    }
-    Destroy();
-}
-
-void Win32Window::Unload() { Destroy(); }
-
-void Win32Window::ReenableOthers() {
-    for (HWND other : disabled_) {
-        if (IsWindow(other)) EnableWindow(other, TRUE);
-    }
-    disabled_.clear();
-}
-
-void Win32Window::Destroy() {
-    if (hwnd_ == nullptr) return;
-    // The windows a modal show disabled take input again before this one goes, so that the
-    // system gives the activation back to them.
-    HWND previous = disabled_.empty() ? nullptr : disabled_.front();
-    ReenableOthers();
-    if (previous != nullptr && IsWindow(previous) && !win32::Ending()) {
-        SetActiveWindow(previous);
-    }
-    HWND hwnd = hwnd_;
-    DestroyWindow(hwnd);
-}
-
 Item* Win32Window::FindByHwnd(HWND hwnd) {
     for (auto& item : items_) {
         if (item->hwnd() == hwnd) return item.get();
@@ -790,84 +214,14 @@ Item* Win32Window::FindByHwnd(HWND hwnd) {
 }
 
 void Win32Window::Fire(std::string_view name) {
-    if (win32::Ending()) return;
+    if (Ending()) return;
     try {
         events_.Click(name);
     } catch (const std::exception& e) {
-        win32::ReportEscapedError(e.what());
+        ReportEscapedError(e.what());
     } catch (...) {
-        win32::ReportEscapedError("неизвестная ошибка");
+        ReportEscapedError("неизвестная ошибка");
     }
-}
-
-void Win32Window::Repaint(const Item& item) {
-    if (item.hwnd() == nullptr) return;
-    InvalidateRect(item.hwnd(), nullptr, TRUE);
-    RECT mine;
-    GetWindowRect(item.hwnd(), &mine);
-    for (auto& other : items_) {
-        if (other.get() == &item || other->hwnd() == nullptr || !other->spec().transparent ||
-            other->container != item.container) {
-            continue;
-        }
-        RECT theirs, overlap;
-        GetWindowRect(other->hwnd(), &theirs);
-        if (IntersectRect(&overlap, &mine, &theirs)) InvalidateRect(other->hwnd(), nullptr, TRUE);
-    }
-}
-
-void Win32Window::PaintBeneath(HDC dc, const Item& item) {
-    RECT mine;
-    GetWindowRect(item.hwnd(), &mine);
-    RECT client{0, 0, mine.right - mine.left, mine.bottom - mine.top};
-    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-    // From the bottom of the container's stack up to the control itself.
-    std::size_t index = items_.size();
-    while (index-- > 0 && items_[index].get() != &item) {
-        Item& other = *items_[index];
-        if (other.hwnd() == nullptr || other.container != item.container ||
-            !IsWindowVisible(other.hwnd())) {
-            continue;
-        }
-        RECT theirs, overlap;
-        GetWindowRect(other.hwnd(), &theirs);
-        if (!IntersectRect(&overlap, &mine, &theirs)) continue;
-        const int x = theirs.left - mine.left, y = theirs.top - mine.top;
-        if (auto* picture = dynamic_cast<PictureItem*>(&other)) {
-            picture->Draw(dc, x, y);
-        } else if (auto* label = dynamic_cast<LabelItem*>(&other)) {
-            RECT area{x, y, x + theirs.right - theirs.left, y + theirs.bottom - theirs.top};
-            if (!other.spec().transparent) FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
-            label->DrawText(dc, area);
-        }
-    }
-}
-
-bool Win32Window::TabFrom(HWND focus, bool backwards) {
-    std::vector<Item*> order;
-    for (auto& item : items_) {
-        if (item->spec().tabIndex >= 0 && item->hwnd() != nullptr &&
-            IsWindowVisible(item->hwnd()) && IsWindowEnabled(item->hwnd())) {
-            order.push_back(item.get());
-        }
-    }
-    if (order.empty()) return false;
-    std::stable_sort(order.begin(), order.end(), [](const Item* a, const Item* b) {
-        return a->spec().tabIndex < b->spec().tabIndex;
-    });
-    std::size_t current = order.size();
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        if (order[i]->hwnd() == focus || IsChild(order[i]->hwnd(), focus)) current = i;
-    }
-    std::size_t next;
-    if (current == order.size()) {
-        next = backwards ? order.size() - 1 : 0;
-    } else {
-        next =
-            backwards ? (current + order.size() - 1) % order.size() : (current + 1) % order.size();
-    }
-    SetFocus(order[next]->hwnd());
-    return true;
 }
 
 LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -879,7 +233,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             if (control == nullptr) {
                 if (code != 0) break;
                 for (auto& entry : menuEntries_) {
-                    auto& menuItem = static_cast<MenuItem&>(*entry);
+                    MenuItem& menuItem = *entry;
                     if (menuItem.id() == LOWORD(wParam)) {
                         // A disabled entry raises no click, however the command came.
                         if (menuItem.Enabled()) Fire(menuItem.spec().name);
@@ -925,18 +279,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
             auto* label = dynamic_cast<LabelItem*>(FindByHwnd(draw->hwndItem));
             if (label == nullptr) break;
-            // Transparent labels: what lies beneath, then the text over it, drawn off screen
-            // first so that nothing flickers.
-            const RECT& rect = draw->rcItem;
-            HDC memory = CreateCompatibleDC(draw->hDC);
-            HBITMAP canvas = CreateCompatibleBitmap(draw->hDC, rect.right, rect.bottom);
-            HGDIOBJ old = SelectObject(memory, canvas);
-            PaintBeneath(memory, *label);
-            label->DrawText(memory, rect);
-            BitBlt(draw->hDC, 0, 0, rect.right, rect.bottom, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, old);
-            DeleteObject(canvas);
-            DeleteDC(memory);
+            PaintTransparent(*label, *draw);
             return TRUE;
         }
         case WM_SETCURSOR: {
@@ -973,17 +316,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             break;
         case WM_DPICHANGED:
             if (top) {
-                dpi_ = HIWORD(wParam);
-                const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-                SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
-                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-                for (auto& item : items_) {
-                    if (auto* picture = dynamic_cast<PictureItem*>(item.get())) {
-                        picture->DropScaled();
-                    }
-                }
-                LayOut();
-                InvalidateRect(hwnd_, nullptr, TRUE);
+                ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
                 return 0;
             }
             break;
@@ -997,7 +330,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             if (top) {
                 hwnd_ = nullptr;
                 menu_ = nullptr;  // destroyed with the window
-                if (--g_liveWindows == 0 && win32::Running()) PostQuitMessage(win32::EndStatus());
+                if (--g_liveWindows == 0 && Running()) PostQuitMessage(EndStatus());
             }
             break;
         default:
@@ -1005,10 +338,6 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
-
-}  // namespace
-
-namespace win32 {
 
 int ControlId(const layout::Window& window, std::string_view name) {
     for (std::size_t i = 0; i < window.controls.size(); ++i) {
@@ -1020,45 +349,10 @@ int ControlId(const layout::Window& window, std::string_view name) {
     return -1;
 }
 
-bool PreTranslate(MSG& message) {
-    if (message.message != WM_KEYDOWN) return false;
-    if (message.wParam != VK_TAB && message.wParam != VK_RETURN) return false;
-    HWND root = GetAncestor(message.hwnd, GA_ROOT);
-    wchar_t name[32];
-    if (root == nullptr || !GetClassNameW(root, name, 32) || lstrcmpW(name, kWindowClass) != 0) {
-        return false;
-    }
-    Win32Window* window = WindowOf(root);
-    if (window == nullptr) return false;
-    if (message.wParam == VK_TAB) {
-        return window->TabFrom(message.hwnd, GetKeyState(VK_SHIFT) < 0);
-    }
-    // Enter presses the focused button, as in a dialog.
-    if (GetClassNameW(message.hwnd, name, 32) && lstrcmpiW(name, L"Button") == 0) {
-        SendMessageW(message.hwnd, BM_CLICK, 0, 0);
-        return true;
-    }
-    return false;
-}
-
-bool PumpOne() {
-    MSG message;
-    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0 || got == -1) {
-        PostQuitMessage(got == 0 ? static_cast<int>(message.wParam) : 1);
-        return false;
-    }
-    if (!PreTranslate(message)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return true;
-}
-
 }  // namespace win32
 
 std::unique_ptr<Window> LoadWindow(const layout::Window& layout, WindowEvents& events) {
-    return std::make_unique<Win32Window>(layout, events);
+    return std::make_unique<win32::Win32Window>(layout, events);
 }
 
 }  // namespace ornavel::platform

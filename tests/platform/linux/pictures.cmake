@@ -8,7 +8,3 @@ ornavel_test(linux_x11_wallpaper_test X11
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/x11_wallpaper_test.cpp
     LIBS ornavel_runtime X11::Xrandr)
 
-# The wallpaper file's encoder, which both platforms share.
-ornavel_test(bitmap_file_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/../bitmap_file_test.cpp
-    LIBS ornavel_system)

@@ -4,8 +4,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -50,6 +53,54 @@ std::wstring WindowsWallpaper() {
     wchar_t windir[MAX_PATH];
     GetEnvironmentVariableW(L"windir", windir, MAX_PATH);
     return std::wstring(windir) + L"\\wallpaper.bmp";
+}
+
+// Whether the screen shows `glyph` anywhere inside `window`, pixel for pixel: each letter in its
+// colour, and every '.' in the one colour of what lies beneath, which is none of the letters'.
+bool ShowsGlyph(HWND window, const std::vector<std::string>& glyph,
+                const std::map<char, COLORREF>& colours) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP canvas = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, canvas);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    const auto at = [&](int x, int y) {
+        const std::uint32_t p = pixels[y * width + x];
+        return RGB(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF);
+    };
+    const int glyphWidth = static_cast<int>(glyph[0].size());
+    const int glyphHeight = static_cast<int>(glyph.size());
+    bool found = false;
+    for (int top = 0; !found && top + glyphHeight <= height; ++top) {
+        for (int left = 0; !found && left + glyphWidth <= width; ++left) {
+            const COLORREF beneath = at(left, top);  // the glyph's corners are '.'
+            found = std::none_of(colours.begin(), colours.end(),
+                                 [&](const auto& c) { return c.second == beneath; });
+            for (int y = 0; found && y < glyphHeight; ++y) {
+                for (int x = 0; found && x < glyphWidth; ++x) {
+                    const char c = glyph[y][x];
+                    found = at(left + x, top + y) == (c == '.' ? beneath : colours.at(c));
+                }
+            }
+        }
+    }
+    DeleteObject(canvas);
+    return found;
 }
 
 class Program : public testing::TempDirTest {
@@ -363,6 +414,29 @@ TEST_F(Program, FocusStartsInTheListAndTabSkipsTheDisabledInstallButton) {
     EXPECT_TRUE(WaitFor([&] { return FocusOf(main_) == Control("Command1"); }));
     EXPECT_EQ(ListCount(), 1);
     EXPECT_EQ(Caption("Label3"), L"8 x 6");
+}
+
+TEST_F(Program, TheFolderButtonShowsTheFolderGlyph) {
+    SaveFolder(folder_);
+    StartMain();
+    const std::vector<std::string> glyph = {
+        "...............",  //
+        ".kkkk..........",  //
+        "kllllk.........",  //
+        "klyyylkkkkkkk..",  //
+        "klyyyyyyyyyyk..",  //
+        "klyykkkkkkkkkkk",  //
+        "klyklllllllllk.",  //
+        "klkllyyyyyyyk..",  //
+        "kkllyyyyyyyyk..",  //
+        "kklyyyyyyyyk...",  //
+        "kkyyyyyyyyyk...",  //
+        "kkkkkkkkkkk....",  //
+        "...............",  //
+    };
+    const std::map<char, COLORREF> colours = {
+        {'k', RGB(0x5A, 0x4A, 0x00)}, {'y', RGB(0xF0, 0xC0, 0x20)}, {'l', RGB(0xFF, 0xF0, 0xA0)}};
+    EXPECT_TRUE(WaitFor([&] { return ShowsGlyph(Control("Command2"), glyph, colours); }));
 }
 
 TEST_F(Program, AtAHigherScaleTheLayoutGrowsAndThePictureKeepsItsSize) {
