@@ -17,6 +17,8 @@ using layout::Kind;
 constexpr Font kLinkFont{"MS Sans Serif", 8.25, true, true, 204};
 constexpr Color kLinkColor{0, 0, 192};
 
+// Layout tables: one control per entry, laid out by hand to read as a table.
+// clang-format off
 constexpr std::array kControls{
     Control{.name = "Command1", .kind = Kind::Button, .container = "",
             .left = 124, .top = 248, .width = 89, .height = 23,
@@ -62,6 +64,7 @@ constexpr std::array kControls{
     Control{.name = "Image1", .kind = Kind::Image, .container = "",
             .left = 8, .top = 18, .width = 32, .height = 32, .art = Art::ProgramIcon},
 };
+// clang-format on
 
 }  // namespace
 

@@ -19,6 +19,8 @@ using layout::MenuEntry;
 
 constexpr Font kBold{"MS Sans Serif", 8.25, true, false, 204};
 
+// Layout tables: one control per entry, laid out by hand to read as a table.
+// clang-format off
 constexpr std::array kControls{
     Control{.name = "Picture2", .kind = Kind::PictureBox, .container = "",
             .left = 360, .top = 12, .width = 57, .height = 57,
@@ -72,6 +74,7 @@ constexpr std::array kMenu{
     MenuEntry{.name = "help", .parent = "", .caption = "?"},
     MenuEntry{.name = "about_mnu", .parent = "help", .caption = "О программе"},
 };
+// clang-format on
 
 }  // namespace
 

@@ -4,7 +4,7 @@ namespace ornavel::platform {
 
 // A push button. A disabled button raises no click.
 class Button {
-public:
+  public:
     virtual ~Button() = default;
     virtual void SetEnabled(bool enabled) = 0;
     virtual bool Enabled() const = 0;

@@ -8,7 +8,7 @@ namespace ornavel::platform {
 // A failure of a system operation. what() is a short reason in Russian, UTF-8, ready to be shown
 // to the user after the name of what failed ("папка не существует", "нет доступа").
 class Error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

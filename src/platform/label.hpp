@@ -5,7 +5,7 @@
 namespace ornavel::platform {
 
 class Label {
-public:
+  public:
     virtual ~Label() = default;
     // The text is shown exactly as given.
     virtual void SetCaption(const std::string& caption) = 0;

@@ -59,16 +59,16 @@ struct Control {
     bool visible = true;
     bool enabled = true;
     Art art = Art::None;
-    bool link = false;             // blue, bold, underlined, a hand cursor; clicks are events
+    bool link = false;  // blue, bold, underlined, a hand cursor; clicks are events
     std::string_view tooltip = {};
-    int tabIndex = -1;             // position in the focus order; -1 takes no focus
-    std::string_view pattern = {}; // a file list's wildcard patterns
+    int tabIndex = -1;              // position in the focus order; -1 takes no focus
+    std::string_view pattern = {};  // a file list's wildcard patterns
 };
 
 struct MenuEntry {
     std::string_view name;
-    std::string_view parent;  // "" for a top-level menu
-    std::string_view caption; // "-" for a separator line
+    std::string_view parent;   // "" for a top-level menu
+    std::string_view caption;  // "-" for a separator line
     bool enabled = true;
 };
 

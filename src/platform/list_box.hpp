@@ -8,7 +8,7 @@ namespace ornavel::platform {
 // selection, by mouse or keyboard. An entry's text is kept as given (on Linux the bytes of a file
 // name) and shown in a readable form.
 class ListBox {
-public:
+  public:
     virtual ~ListBox() = default;
     virtual void Clear() = 0;
     virtual void Append(const std::string& text) = 0;

@@ -8,7 +8,7 @@ namespace ornavel::platform {
 // A picture loaded from a file. One object can be shown by several controls at once; it is shared
 // through std::shared_ptr and never copied. An empty pointer is the empty picture.
 class Picture {
-public:
+  public:
     virtual ~Picture() = default;
     // The picture's own size in pixels.
     virtual int Width() const = 0;

@@ -7,7 +7,7 @@ namespace ornavel::platform {
 // An image or picture box: a control that shows a picture. Setting the same picture object on two
 // controls shows it on both.
 class PictureBox {
-public:
+  public:
     virtual ~PictureBox() = default;
     virtual void SetPicture(PicturePtr picture) = 0;
     virtual PicturePtr Picture() const = 0;

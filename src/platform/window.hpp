@@ -18,7 +18,7 @@ namespace ornavel::platform {
 // What a window tells its owner. Handlers run on the user-interface thread; an exception that
 // escapes one is reported with the standard error report and ends the program.
 class WindowEvents {
-public:
+  public:
     virtual ~WindowEvents() = default;
     // A click on a button, a link label or a menu entry, or a change of a list box's selection.
     // A list's change is raised once the input already queued has been handled, so a burst of
@@ -30,7 +30,7 @@ public:
 // layout does not hold, or for a control of another kind, is a programming error and throws
 // std::logic_error.
 class Window {
-public:
+  public:
     virtual ~Window() = default;
     virtual WindowHandle NativeHandle() const = 0;
     virtual Label& GetLabel(std::string_view name) = 0;

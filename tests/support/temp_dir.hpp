@@ -14,7 +14,7 @@ namespace ornavel::testing {
 
 // A fresh directory for one test, removed when the test ends.
 class TempDir {
-public:
+  public:
     TempDir() {
         static std::atomic<unsigned> counter{0};
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -35,13 +35,13 @@ public:
     // The path of `name` inside the directory, in the platform's own form.
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // A test with a temporary directory of its own.
 class TempDirTest : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
 };
 

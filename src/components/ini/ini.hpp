@@ -8,7 +8,7 @@ namespace ornavel {
 // The settings component: reads and writes named values in an INI file through the system's
 // private-profile functions. It keeps nothing but the file's path; every call goes to the file.
 class INI {
-public:
+  public:
     // The face shown where the component is placed on a window; the component always takes its
     // size.
     static constexpr int kFaceWidth = 32;
@@ -36,7 +36,7 @@ public:
     void WInIi(const std::string& Section, const std::string& KeyName,
                const std::int16_t& KeyValue) const;
 
-private:
+  private:
     std::string fileName_;
 };
 

@@ -8,7 +8,7 @@ namespace ornavel {
 
 // A number that does not fit the type it is read into.
 class OverflowError : public std::overflow_error {
-public:
+  public:
     using std::overflow_error::overflow_error;
 };
 
