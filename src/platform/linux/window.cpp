@@ -331,6 +331,8 @@ class QtWindow final : public Window {
                     const QPixmap glyph = ArtPixmap(c.art);
                     button->setIcon(glyph);
                     button->setIconSize(glyph.size());
+                } else {
+                    button->setText(Q(c.caption));
                 }
                 QObject::connect(button, &QPushButton::clicked, top_,
                                  [this, name] { Raise(name); });
@@ -379,8 +381,7 @@ class QtWindow final : public Window {
         if (c.kind == layout::Kind::Image && c.art == layout::Art::None) {
             // Loaded pictures are decoded at the size this image shows them, at the scale of
             // the sharpest screen.
-            NoteShownSize(static_cast<PictureWidget*>(widget)->contentsRect().size() *
-                          qApp->devicePixelRatio());
+            NoteShownSize(widget->contentsRect().size() * qApp->devicePixelRatio());
         }
         widget->setFont(MakeFont(c.font, windowFont));
         if (c.foreground) {
@@ -397,9 +398,6 @@ class QtWindow final : public Window {
                            c.kind != layout::Kind::FileList);
         widgets_.emplace(name, widget);
         if (c.kind == layout::Kind::Label) GetLabel(c.name).SetCaption(std::string(c.caption));
-        if (c.kind == layout::Kind::Button && c.art == layout::Art::None) {
-            static_cast<QPushButton*>(widget)->setText(Q(c.caption));
-        }
         if (c.kind == layout::Kind::Image && c.art != layout::Art::None) {
             GetPictureBox(c.name).SetPicture(
                 std::make_shared<linux_qt::QtPicture>(ArtPixmap(c.art).toImage()));
