@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cmath>
 #include <string>
 #include <tuple>
 
@@ -29,7 +30,7 @@ HICON LoadFolderGlyph(UINT dpi) {
 
 HFONT Win32Window::FontOf(const layout::Control& spec) {
     const layout::Font& font = spec.font.face.empty() ? layout_.font : spec.font;
-    const int hundredths = static_cast<int>(font.points * 100 + 0.5);
+    const int hundredths = static_cast<int>(std::lround(font.points * 100));
     const auto key =
         std::make_tuple(font.face, hundredths, font.bold, font.underline, static_cast<int>(dpi_));
     auto found = fonts_.find(key);
