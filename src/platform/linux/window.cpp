@@ -17,33 +17,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/linux/controls.hpp"
 #include "platform/linux/qt_picture.hpp"
 #include "platform/linux/runtime.hpp"
 #include "platform/linux/widgets.hpp"
 
-// The pictures are compiled into a static library, whose resources must be registered by hand.
-static void RegisterArt() { Q_INIT_RESOURCE(ornavel); }
-
 namespace ornavel::platform {
 namespace linux_qt {
-
-QPixmap ArtPixmap(layout::Art art) {
-    static const bool registered = (RegisterArt(), true);
-    (void)registered;
-    switch (art) {
-        case layout::Art::ProgramIcon:
-            return QPixmap(":/ornavel/ornavel.png");
-        case layout::Art::FolderGlyph:
-            return QPixmap(":/ornavel/folder.png");
-        case layout::Art::SettingsFace:
-            return QPixmap(":/ornavel/settings-face.png");
-        case layout::Art::DialogsFace:
-            return QPixmap(":/ornavel/dialogs-face.png");
-        case layout::Art::None:
-            break;
-    }
-    return {};
-}
 
 namespace {
 
@@ -59,74 +39,6 @@ QFont MakeFont(const layout::Font& font, const QFont& fallback) {
     f.setStyleHint(fixed ? QFont::TypeWriter : QFont::SansSerif);
     return f;
 }
-
-class QtLabel final : public Label {
-  public:
-    QtLabel(QLabel* label, bool autoSize) : label_(label), autoSize_(autoSize) {}
-    void SetCaption(const std::string& caption) override {
-        caption_ = caption;
-        label_->setText(Q(caption));
-        if (autoSize_) label_->adjustSize();
-    }
-    std::string Caption() const override { return caption_; }
-
-  private:
-    QLabel* label_;
-    bool autoSize_;
-    std::string caption_;
-};
-
-class QtButton final : public Button {
-  public:
-    explicit QtButton(QPushButton* button) : button_(button) {}
-    void SetEnabled(bool enabled) override { button_->setEnabled(enabled); }
-    bool Enabled() const override { return button_->isEnabled(); }
-    void SetFocus() override { button_->setFocus(Qt::OtherFocusReason); }
-
-  private:
-    QPushButton* button_;
-};
-
-class QtMenuEntry final : public MenuEntry {
-  public:
-    explicit QtMenuEntry(QAction* action) : action_(action) {}
-    void SetEnabled(bool enabled) override { action_->setEnabled(enabled); }
-    bool Enabled() const override { return action_->isEnabled(); }
-
-  private:
-    QAction* action_;
-};
-
-class QtListBox final : public ListBox {
-  public:
-    explicit QtListBox(ClickList* list) : list_(list) {}
-    void Clear() override { list_->clearQuietly(); }
-    void Append(const std::string& text) override {
-        auto* item = new QListWidgetItem(Q(text), list_);
-        item->setData(Qt::UserRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-    }
-    std::string SelectedText() const override {
-        const auto selected = list_->selectedItems();
-        if (selected.isEmpty()) return "";
-        return selected.front()->data(Qt::UserRole).toByteArray().toStdString();
-    }
-    int Count() const override { return list_->count(); }
-
-  private:
-    ClickList* list_;
-};
-
-class QtPictureBox final : public PictureBox {
-  public:
-    explicit QtPictureBox(PictureWidget* widget) : widget_(widget) {}
-    void SetPicture(PicturePtr picture) override { widget_->setPicture(std::move(picture)); }
-    PicturePtr Picture() const override { return widget_->picture(); }
-    float OuterWidth() const override { return static_cast<float>(widget_->width()); }
-    float OuterHeight() const override { return static_cast<float>(widget_->height()); }
-
-  private:
-    PictureWidget* widget_;
-};
 
 // The window's own widget: the close box unloads the window.
 class TopLevel final : public QWidget {
