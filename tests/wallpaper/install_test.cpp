@@ -5,13 +5,10 @@
 #include <filesystem>
 #include <string>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
 #include "platform/error.hpp"
 #include "platform/picture.hpp"
 #include "support/temp_dir.hpp"
+#include "support/x11_root.hpp"
 #include "wallpaper/install.hpp"
 
 namespace ornavel::Module1 {
@@ -105,23 +102,7 @@ TEST_F(InstallTest, OnAPlainX11DesktopTheRootWindowShowsTheWallpaper) {
     InstallWallpaper(picture);
     EXPECT_EQ(fs::file_size(windir_ + "/wallpaper.bmp"), 54u + 512 * 640 * 3);
 
-    Display* display = XOpenDisplay(nullptr);
-    ASSERT_NE(display, nullptr);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(display, DefaultRootWindow(display),
-                       XInternAtom(display, "_XROOTPMAP_ID", False), 0, 1, False, XA_PIXMAP, &type,
-                       &format, &count, &remaining, &data);
-    ASSERT_EQ(count, 1u);
-    const Pixmap pixmap = *reinterpret_cast<Pixmap*>(data);
-    XFree(data);
-    XImage* shot = XGetImage(display, pixmap, 10, 10, 1, 1, AllPlanes, ZPixmap);
-    ASSERT_NE(shot, nullptr);
-    EXPECT_EQ(XGetPixel(shot, 0, 0) & 0xFFFFFF, QColor(Qt::darkCyan).rgb() & 0xFFFFFFu);
-    XDestroyImage(shot);
-    XCloseDisplay(display);
+    EXPECT_EQ(testing::RootWallpaperPixel(10, 10), QColor(Qt::darkCyan).rgb() & 0xFFFFFFu);
 }
 
 }  // namespace

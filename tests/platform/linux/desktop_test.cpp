@@ -32,9 +32,7 @@
 #include "support/temp_dir.hpp"
 
 // After Qt's headers: Xlib's macros (CursorShape, None, Bool) would break them.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "support/x11_root.hpp"
 
 extern char** environ;
 
@@ -585,22 +583,7 @@ TEST_F(DesktopSetters, OnPlainX11ThePictureHandedOverIsShown) {
     const std::string path = Wallpaper("windows", "not a bitmap at all");
     ASSERT_EQ(Failure(path, Solid(Qt::green)), "");
     EXPECT_TRUE(Handed(path).empty()) << "the root window needs no file";
-    Display* x = XOpenDisplay(nullptr);
-    ASSERT_NE(x, nullptr);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(x, DefaultRootWindow(x), XInternAtom(x, "_XROOTPMAP_ID", False), 0, 1, False,
-                       XA_PIXMAP, &type, &format, &count, &remaining, &data);
-    ASSERT_EQ(count, 1u);
-    const Pixmap pixmap = *reinterpret_cast<Pixmap*>(data);
-    XFree(data);
-    XImage* shot = XGetImage(x, pixmap, 5, 5, 1, 1, AllPlanes, ZPixmap);
-    ASSERT_NE(shot, nullptr);
-    EXPECT_EQ(XGetPixel(shot, 0, 0) & 0xFFFFFF, 0x00FF00u);
-    XDestroyImage(shot);
-    XCloseDisplay(x);
+    EXPECT_EQ(testing::RootWallpaperPixel(5, 5), 0x00FF00u);
 }
 
 }  // namespace

@@ -15,30 +15,16 @@
 
 #include "platform/error.hpp"
 #include "support/temp_dir.hpp"
+#include "support/x11_root.hpp"
 #include "support/xvfb.hpp"
 
 namespace ornavel::platform::linux_desktop {
 namespace {
 
+using testing::RootProperty;
 using testing::SetEnv;
 
 int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
-
-Pixmap RootProperty(Display* display, const char* name) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    Pixmap pixmap = 0;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, name, False),
-                           0, 1, False, XA_PIXMAP, &type, &format, &count, &remaining,
-                           &data) == Success &&
-        type == XA_PIXMAP && count == 1) {
-        pixmap = *reinterpret_cast<Pixmap*>(data);
-    }
-    if (data) XFree(data);
-    return pixmap;
-}
 
 bool PixmapExists(Display* display, Pixmap pixmap) {
     Window root;
