@@ -12,7 +12,8 @@ ornavel_test(linux_program_test GUI
     LIBS ornavel_app)
 add_dependencies(linux_program_test ornavel)
 
-# `cmake --install` puts the program, its desktop entry and its icon where a desktop finds them.
+# `cmake --install` puts the program, its desktop entry, icons, metainfo and manual pages where
+# desktops, software centres and man find them.
 set(install_check "${CMAKE_CURRENT_BINARY_DIR}/install_check.cmake")
 file(WRITE "${install_check}" [=[
 cmake_minimum_required(VERSION 3.25)
@@ -22,8 +23,10 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREF
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "cmake --install failed: ${status}")
 endif()
-foreach(file bin/ornavel share/applications/ornavel.desktop
-             share/icons/hicolor/32x32/apps/ornavel.png)
+foreach(file bin/ornavel share/applications/ornavel.desktop share/metainfo/${APP_ID}.metainfo.xml
+             share/icons/hicolor/16x16/apps/ornavel.png share/icons/hicolor/32x32/apps/ornavel.png
+             share/icons/hicolor/256x256/apps/ornavel.png share/icons/hicolor/scalable/apps/ornavel.svg
+             share/man/man1/ornavel.1.gz share/man/ru/man1/ornavel.1.gz)
     if(NOT EXISTS "${PREFIX}/${file}")
         message(FATAL_ERROR "not installed: ${file}")
     endif()
@@ -38,4 +41,5 @@ file(REMOVE_RECURSE "${PREFIX}")
 ]=])
 add_test(NAME linux_install
          COMMAND "${CMAKE_COMMAND}" -DBUILD=${CMAKE_BINARY_DIR}
-                 -DPREFIX=${CMAKE_BINARY_DIR}/install-check -P "${install_check}")
+                 -DPREFIX=${CMAKE_BINARY_DIR}/install-check -DAPP_ID=${ORNAVEL_APP_ID}
+                 -P "${install_check}")
