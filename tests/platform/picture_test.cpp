@@ -73,6 +73,7 @@ TEST(PictureFiles, EveryBitmapVariantGivesTheWallpaperFileWorkedOutForItToTheByt
                              "pal8-short-palette",
                              "pal8-topdown",
                              "rle8",
+                             "rle8-runoff",
                              "rle4",
                              "rgb16-555",
                              "rgb16-565",

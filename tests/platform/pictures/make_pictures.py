@@ -48,6 +48,9 @@ def wallpaper(rows):
 
 def bitmap(info, data, palette=b'', extra=b'', gap=b''):
     """A bitmap file: file header, information header, masks or palette, a gap, the pixels."""
+    if len(info) >= 40 and struct.unpack_from('<I', info, 16)[0] in (1, 2):
+        # Run-length data is as long as the header says.
+        info = info[:20] + struct.pack('<I', len(data)) + info[24:]
     offset = 14 + len(info) + len(extra) + len(palette) + len(gap)
     return (b'BM' + struct.pack('<IHHI', offset + len(data), 0, 0, offset) + info + extra +
             palette + gap + data)
@@ -150,11 +153,15 @@ def rle_variants(put):
     put_pixel(1, 1, 7)
     for x in range(5, 8):
         put_pixel(x, 3, 9)
-    # row 4: a run longer than the row is cut at its end; then the end of the bitmap
-    data += bytes((WIDTH + 5, 12)) + bytes((0, 0)) + bytes((0, 1))
+    # row 4: a run to the end of the row; then the end of the bitmap
+    data8 = data + bytes((WIDTH, 12)) + bytes((0, 0)) + bytes((0, 1))
     for x in range(WIDTH):
         put_pixel(x, 4, 12)
-    put('rle8', bitmap(info40(WIDTH, HEIGHT, 8, compression=1), data, pal), grid)
+    put('rle8', bitmap(info40(WIDTH, HEIGHT, 8, compression=1, colours=16), data8, pal), grid)
+    # The same with a run longer than its row: it is cut at the row's end.
+    put('rle8-runoff', bitmap(info40(WIDTH, HEIGHT, 8, compression=1, colours=16),
+                              data + bytes((WIDTH + 5, 12)) + bytes((0, 0)) + bytes((0, 1)), pal),
+        grid)
 
     # RLE4: runs alternate two colours by nibble; literals hold two pixels a byte.
     grid = [[white] * WIDTH for _ in range(HEIGHT)]
