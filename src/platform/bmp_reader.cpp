@@ -150,7 +150,7 @@ Header Read(std::string_view b) {
     std::size_t tableAt = 14 + size;
     if (h.compression == 3 || h.compression == 6) {
         std::array<std::uint32_t, 4> masks{};
-        const int count = h.compression == 6 ? 4 : 3;
+        const std::size_t count = h.compression == 6 ? 4 : 3;
         if (size >= 52) {
             for (int i = 0; i < 3; ++i) masks[i] = Le(b, 54 + 4 * i, 4);
             if (size >= 56) masks[3] = Le(b, 66, 4);
@@ -160,9 +160,9 @@ Header Read(std::string_view b) {
                 tableAt += 4;
             }
         } else {
-            if (b.size() - tableAt < 4u * count) throw Error(picture_data::kCutShort);
-            for (int i = 0; i < count; ++i) masks[i] = Le(b, tableAt + 4 * i, 4);
-            tableAt += 4u * count;
+            if (b.size() - tableAt < 4 * count) throw Error(picture_data::kCutShort);
+            for (std::size_t i = 0; i < count; ++i) masks[i] = Le(b, tableAt + 4 * i, 4);
+            tableAt += 4 * count;
         }
         const std::uint32_t used = h.bits == 32 ? 0xFFFFFFFFu : (1u << h.bits) - 1;
         std::uint32_t seen = 0;
