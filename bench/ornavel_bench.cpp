@@ -53,6 +53,8 @@ constexpr int kPhotos = 25;
 constexpr int kKeys = 20;
 constexpr auto kKeyRepeat = std::chrono::milliseconds(33);  // 30 repeats a second
 constexpr const char* kPattern = "*.bmp;*.jpg";
+// The inside of the main window's preview, which a click decodes a picture for.
+constexpr platform::ShownSize kPreview{197, 151};
 
 fs::path g_root;
 std::string g_jpeg;
@@ -185,7 +187,7 @@ void BareDecode(benchmark::State& state) {
 // What a click on a list entry costs: the file loaded and the preview's copy made.
 void ClickToPreview(benchmark::State& state) {
     for (auto _ : state) {
-        const auto picture = platform::LoadPicture(g_jpeg);
+        const auto picture = platform::LoadPicture(g_jpeg, kPreview);
         const auto& shown = static_cast<const platform::linux_qt::QtPicture&>(*picture).Shown();
         QPixmap preview = QPixmap::fromImage(shown);
         benchmark::DoNotOptimize(preview);
@@ -193,7 +195,7 @@ void ClickToPreview(benchmark::State& state) {
 }
 
 void Install(benchmark::State& state) {
-    const auto picture = platform::LoadPicture(g_jpeg);
+    const auto picture = platform::LoadPicture(g_jpeg, kPreview);
     for (auto _ : state) Module1::InstallWallpaper(picture);
 }
 
@@ -264,7 +266,7 @@ long PeakOfBrowsing(Browser& b) {
 
 // The growth of the resident size while the previewed photo is installed.
 long PeakOfInstall() {
-    const auto picture = platform::LoadPicture(g_jpeg);
+    const auto picture = platform::LoadPicture(g_jpeg, kPreview);
     const long before = ResetPeak();
     Module1::InstallWallpaper(picture);
     return PeakSince(before);
@@ -413,7 +415,7 @@ int main(int argc, char** argv) {
     MakeData();
     g_browser = std::make_unique<Browser>();
     // A first install makes the wallpaper file the reference write measures.
-    Module1::InstallWallpaper(platform::LoadPicture(g_jpeg));
+    Module1::InstallWallpaper(platform::LoadPicture(g_jpeg, kPreview));
     const long peakBrowse =
         std::strtol(RunSelf({"--peak", "browse", g_root.string()}).c_str(), nullptr, 10);
     const long peakInstall =

@@ -33,6 +33,16 @@ std::string StoredForm(const std::string& folder) {
     return folder;
 }
 
+// The inside of the preview Image1, where a picture is shown stretched, as the layout gives it.
+platform::ShownSize PreviewSize() {
+    for (const auto& control : kMainLayout.controls) {
+        if (control.name != "Image1") continue;
+        const int border = control.border == layout::Border::Sunken ? 2 * kSunkenBorder : 0;
+        return {control.width - border, control.height - border};
+    }
+    return {};
+}
+
 }  // namespace
 
 void Main::Start() {
@@ -142,7 +152,7 @@ void Main::List1_Click() {
     auto& Label4 = window_->GetLabel("Label4");
     platform::PicturePtr picture;
     try {
-        picture = platform::LoadPicture(SelectedPath);
+        picture = platform::LoadPicture(SelectedPath, PreviewSize());
     } catch (const platform::Error& e) {
         // Nothing is left that could be installed by mistake.
         Image1.SetPicture(nullptr);

@@ -1,6 +1,7 @@
 #include "platform/picture_data.hpp"
 
 #include <cstring>
+#include <string>
 
 namespace ornavel::platform::picture_data {
 namespace {
@@ -151,7 +152,61 @@ bool GifCutShort(std::string_view b) {
     return true;
 }
 
+// A JPEG's frame header: the kind of coding its marker names and the bits of each sample. What
+// the decoders of both platforms read is 8 bits with Huffman coding.
+std::string JpegVariant(std::string_view b) {
+    std::size_t at = 2;
+    while (b.size() - at >= 4 && std::uint8_t(b[at]) == 0xFF) {
+        const std::uint8_t marker = std::uint8_t(b[at + 1]);
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9) break;
+        const std::size_t length = Le(b, at + 2, 1) << 8 | Le(b, at + 3, 1);
+        if (length < 2 || length > b.size() - at - 2) break;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (marker == 0xC3 || marker == 0xC7 || marker == 0xCB || marker == 0xCF) {
+                return "JPEG без потерь (lossless)";
+            }
+            if (marker == 0xC5 || marker == 0xC6 || marker == 0xCD || marker == 0xCE) {
+                return "иерархический JPEG";
+            }
+            const unsigned precision = length > 2 ? std::uint8_t(b[at + 4]) : 8;
+            if (precision != 8) return std::to_string(precision) + "-битный JPEG";
+            if (marker >= 0xC9) return "JPEG с арифметическим кодированием";
+            return "";
+        }
+        at += 2 + length;
+    }
+    return "";
+}
+
 }  // namespace
+
+std::string Damaged(const std::string& what) { return std::string(kDamaged) + ": " + what; }
+
+std::string Unsupported(const std::string& variant) {
+    return "это " + variant + ", такие изображения программа не показывает";
+}
+
+std::string TooLarge(std::uint64_t width, std::uint64_t height) {
+    return "изображение слишком велико (" + std::to_string(width) + " x " + std::to_string(height) +
+           "), программа открывает изображения не больше " + std::to_string(kMaxPixels / 1000000) +
+           " миллионов точек";
+}
+
+std::string Refusal(std::string_view bytes) {
+    if (CutShort(bytes)) return kCutShort;
+    if (bytes.size() >= 3 && std::uint8_t(bytes[0]) == 0xFF && std::uint8_t(bytes[1]) == 0xD8 &&
+        std::uint8_t(bytes[2]) == 0xFF) {
+        const std::string variant = JpegVariant(bytes);
+        if (!variant.empty()) return Unsupported(variant);
+    }
+    return "";
+}
 
 bool CutShort(std::string_view bytes) {
     if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return BitmapCutShort(bytes);

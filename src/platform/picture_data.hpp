@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // What both platforms check of a picture file before and besides what their decoders check: the
@@ -16,7 +17,24 @@ inline constexpr const char* kFolder = "это папка, а не файл";
 inline constexpr const char* kNotAFile = "это не обычный файл (канал, сокет или устройство)";
 inline constexpr const char* kTooLarge = "файл слишком велик (больше 512 МБ)";
 inline constexpr const char* kCutShort = "файл повреждён или обрезан";
-inline constexpr const char* kNotAPicture = "файл повреждён или не является изображением";
+inline constexpr const char* kNotAPicture =
+    "это не изображение или его формат программе неизвестен";
+inline constexpr const char* kDamaged = "файл повреждён";
+
+// Pictures with more pixels than this (1 GiB at 4 bytes a pixel) are refused before decoding.
+inline constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 28;
+
+// «файл повреждён: <what>».
+std::string Damaged(const std::string& what);
+// A variant of a format the program does not show, named: «это 12-битный JPEG, …».
+std::string Unsupported(const std::string& variant);
+// A picture of `width` x `height` pixels, over kMaxPixels, with the limit.
+std::string TooLarge(std::uint64_t width, std::uint64_t height);
+
+// The reason a picture's bytes are refused before any decoder sees them, or "" when there is
+// none: cut short (see CutShort), or a JPEG of a kind the program does not show (12-bit,
+// lossless, hierarchical, or arithmetic-coded, which the Windows codec cannot decode).
+std::string Refusal(std::string_view bytes);
 
 // Whether the bytes end before the picture they begin does: a Windows or OS/2 bitmap whose rows
 // (plain, bit fields or run-length coded) stop short, a JPEG whose data stops before its end

@@ -52,7 +52,7 @@ class InstallTest : public testing::TempDirTest {
         image.fill(Qt::darkCyan);
         const std::string path = dir.file("picture.png");
         EXPECT_TRUE(image.save(QString::fromStdString(path), "PNG"));
-        return platform::LoadPicture(path);
+        return platform::LoadPicture(path, {});
     }
 
     std::string display_;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <cerrno>
 #include <cstdint>
 
@@ -66,8 +67,11 @@ QByteArray ReadPictureFile(const std::string& path) {
 
 }  // namespace
 
-PicturePtr LoadPicture(const std::string& path) {
-    return linux_qt::PictureFromBytes(ReadPictureFile(path), linux_qt::ShownSize());
+PicturePtr LoadPicture(const std::string& path, ShownSize shown) {
+    // In device pixels, at the scale of the sharpest screen.
+    const qreal scale = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
+    const QSize pixels = QSize(shown.width, shown.height) * scale;
+    return linux_qt::PictureFromBytes(ReadPictureFile(path), pixels.isEmpty() ? QSize() : pixels);
 }
 
 PicturePtr WholePicture(const PicturePtr& picture) {

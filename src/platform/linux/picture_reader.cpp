@@ -1,39 +1,49 @@
-// Pictures from a file's bytes, through Qt's image reader. Needs only Qt GUI, so that the fuzz
-// target can run it alone.
+// Pictures from a file's bytes: bitmaps through the program's own reader, everything else through
+// Qt's image reader. Needs only Qt GUI, so that the fuzz target can run it alone.
 #include <QBuffer>
 #include <QImageReader>
+#include <cstring>
 
+#include "platform/bmp_reader.hpp"
 #include "platform/error.hpp"
 #include "platform/linux/qt_picture.hpp"
+#include "platform/orientation.hpp"
 #include "platform/picture_data.hpp"
 
 namespace ornavel::platform::linux_qt {
 namespace {
 
-// A decoded picture larger than this is refused before it is decoded.
-constexpr qint64 kMaxDecodedBytes = qint64{1} << 30;
-
-// The largest inside of an image control noted so far.
-QSize g_shown;
-
-std::string SizeText(QSize size) {
-    return std::to_string(size.width()) + " x " + std::to_string(size.height());
+// Pixels decoded by the program's own code, as a Qt image of their own.
+QImage ImageOf(const Pixels& pixels) {
+    QImage image(pixels.width, pixels.height, QImage::Format_RGB32);
+    if (image.isNull()) throw Error("недостаточно памяти");
+    const std::size_t row = std::size_t{4} * static_cast<std::size_t>(pixels.width);
+    for (int y = 0; y < pixels.height; ++y) {
+        std::memcpy(image.scanLine(y), pixels.bgra.data() + row * static_cast<std::size_t>(y), row);
+    }
+    return image;
 }
 
-// Decodes `bytes`, whole or for showing at `shown` pixels, and gives the picture's own upright
-// size in `size`.
-QImage Decode(const QByteArray& bytes, QSize shown, QSize* size) {
+// Decodes `bytes` (not a bitmap) with Qt, whole or for showing at `shown` pixels, upright, and
+// gives the picture's own upright size in `size`.
+QImage DecodeWithQt(const QByteArray& bytes, QSize shown, QSize* size) {
+    const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const std::string refusal = picture_data::Refusal(view);
+    if (!refusal.empty()) throw Error(refusal);
+    // The orientation is read by the program itself, as on every platform.
+    const int orientation = orientation::Read(view);
+    const bool turned = orientation::Quarter(orientation);
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    reader.setAllocationLimit(static_cast<int>(kMaxDecodedBytes >> 20));
+    reader.setAutoTransform(false);
+    reader.setAllocationLimit(static_cast<int>(picture_data::kMaxPixels * 4 >> 20));
     const QSize stored = reader.size();
-    if (stored.isValid() && qint64(stored.width()) * stored.height() * 4 > kMaxDecodedBytes) {
-        throw Error("изображение слишком велико (" + SizeText(stored) + ")");
+    if (stored.isValid() &&
+        std::uint64_t(stored.width()) * std::uint64_t(stored.height()) > picture_data::kMaxPixels) {
+        throw Error(picture_data::TooLarge(stored.width(), stored.height()));
     }
-    const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
     const QSize upright = turned ? stored.transposed() : stored;
     bool reduced = false;
     if (stored.isValid() && shown.isValid() && reader.format() == "jpeg") {
@@ -52,12 +62,32 @@ QImage Decode(const QByteArray& bytes, QSize shown, QSize* size) {
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         if (reader.error() == QImageReader::InvalidDataError && stored.isValid() &&
-            qint64(stored.width()) * stored.height() * 4 > (kMaxDecodedBytes >> 2)) {
-            throw Error("изображение слишком велико");
+            std::uint64_t(stored.width()) * std::uint64_t(stored.height()) >
+                picture_data::kMaxPixels / 4) {
+            throw Error(picture_data::TooLarge(stored.width(), stored.height()));
         }
-        throw Error(picture_data::kNotAPicture);
+        throw Error(reader.error() == QImageReader::UnsupportedFormatError
+                        ? picture_data::kNotAPicture
+                        : picture_data::kDamaged);
+    }
+    if (orientation != 1) {
+        // Only JPEGs carry an orientation, and they have no transparency.
+        if (image.format() != QImage::Format_RGB32) image.convertTo(QImage::Format_RGB32);
+        image = ImageOf(orientation::Upright(image.constBits(), image.width(), image.height(),
+                                             static_cast<std::size_t>(image.bytesPerLine()),
+                                             orientation));
     }
     *size = reduced ? upright : image.size();
+    return image;
+}
+
+// Decodes `bytes`, whole or for showing at `shown` pixels, and gives the picture's own upright
+// size in `size`.
+QImage Decode(const QByteArray& bytes, QSize shown, QSize* size) {
+    const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (!bmp::IsBitmap(view)) return DecodeWithQt(bytes, shown, size);
+    QImage image = ImageOf(bmp::Decode(view));
+    *size = image.size();
     return image;
 }
 
@@ -70,9 +100,6 @@ QImage QtPicture::Whole() const {
 }
 
 std::shared_ptr<const QtPicture> PictureFromBytes(QByteArray bytes, QSize shown) {
-    if (picture_data::CutShort(std::string_view(bytes.constData(), bytes.size()))) {
-        throw Error(picture_data::kCutShort);
-    }
     QSize size;
     QImage image = Decode(bytes, shown, &size);
     // A picture larger than what is shown is kept at the shown size only; a smaller one whole.
@@ -81,9 +108,5 @@ std::shared_ptr<const QtPicture> PictureFromBytes(QByteArray bytes, QSize shown)
     }
     return std::make_shared<QtPicture>(std::move(bytes), size, std::move(image));
 }
-
-void NoteShownSize(QSize pixels) { g_shown = g_shown.expandedTo(pixels); }
-
-QSize ShownSize() { return g_shown.isEmpty() ? QSize() : g_shown; }
 
 }  // namespace ornavel::platform::linux_qt

@@ -39,16 +39,11 @@ inline const QtPicture& QtPictureOf(const Picture& picture) {
     return dynamic_cast<const QtPicture&>(picture);
 }
 
-// Makes a picture of a file's bytes (any format Qt reads): checks that they hold a whole picture
-// of a size that can be decoded, reads its size from its header, EXIF orientation applied, and
-// decodes it for showing at `shown` pixels (a JPEG at a reduced scale), or whole when `shown` is
-// empty. Throws platform::Error with the reason when it is damaged, cut short, no picture or
-// would decode too large.
+// Makes a picture of a file's bytes (a bitmap, or any format Qt reads): checks that they hold a
+// whole picture of a size that can be decoded, reads its size from its header, EXIF orientation
+// applied, and decodes it for showing at `shown` device pixels (a JPEG at a reduced scale), or
+// whole when `shown` is empty. Throws platform::Error with the reason when it is damaged, cut
+// short, of a variant the program does not show, no picture or would decode too large.
 std::shared_ptr<const QtPicture> PictureFromBytes(QByteArray bytes, QSize shown);
-
-// Notes the inside of an image control that shows loaded pictures, in device pixels. Pictures
-// are decoded for showing at the largest size noted; before any is noted, whole.
-void NoteShownSize(QSize pixels);
-QSize ShownSize();
 
 }  // namespace ornavel::platform::linux_qt

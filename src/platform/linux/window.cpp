@@ -290,11 +290,6 @@ class QtWindow final : public Window {
         }
         widget->setObjectName(Q(c.name));
         widget->setGeometry(c.left, c.top, c.width, c.height);
-        if (c.kind == layout::Kind::Image && c.art == layout::Art::None) {
-            // Loaded pictures are decoded at the size this image shows them, at the scale of
-            // the sharpest screen.
-            NoteShownSize(widget->contentsRect().size() * qApp->devicePixelRatio());
-        }
         widget->setFont(MakeFont(c.font, windowFont));
         if (c.foreground) {
             QPalette palette = widget->palette();

@@ -53,8 +53,4 @@ void EnsureCom();
 // Decodes a picture held in memory (an image resource of the program), whole.
 std::shared_ptr<const Bitmap> DecodePicture(const void* data, std::size_t size);
 
-// Notes the inside of an image control that shows loaded pictures, in device pixels. Pictures
-// are decoded for showing at the largest size noted; before any is noted, whole.
-void NoteShownSize(int width, int height);
-
 }  // namespace ornavel::platform::win32

@@ -2,13 +2,16 @@
 
 #include <windows.h>
 
+#include <shellscalingapi.h>
 #include <wincodec.h>
 #include <wrl/client.h>
 
 #include <algorithm>
 
 #include "platform/bitmap_file.hpp"
+#include "platform/bmp_reader.hpp"
 #include "platform/error.hpp"
+#include "platform/orientation.hpp"
 #include "platform/picture_data.hpp"
 #include "platform/win32/bitmap.hpp"
 #include "platform/win32/reason.hpp"
@@ -19,9 +22,6 @@ namespace ornavel::platform {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-// Larger decoded pictures are refused rather than exhausting the memory.
-constexpr std::uint64_t kMaxDecodedBytes = std::uint64_t{1} << 30;
 
 void Check(HRESULT hr) {
     if (FAILED(hr)) throw Error(win32::ReasonFromResult(hr));
@@ -35,111 +35,75 @@ ComPtr<IWICImagingFactory> Factory() {
     return factory;
 }
 
-// The turn that makes a frame upright, from its EXIF orientation tag; none when it has none.
-WICBitmapTransformOptions Orientation(IWICBitmapFrameDecode& frame) {
-    ComPtr<IWICMetadataQueryReader> query;
-    if (FAILED(frame.GetMetadataQueryReader(&query))) return WICBitmapTransformRotate0;
-    PROPVARIANT value;
-    PropVariantInit(&value);
-    int orientation = 1;
-    if (SUCCEEDED(query->GetMetadataByName(L"/app1/ifd/{ushort=274}", &value)) &&
-        value.vt == VT_UI2) {
-        orientation = value.uiVal;
-    }
-    PropVariantClear(&value);
-    switch (orientation) {
-        case 2:
-            return WICBitmapTransformFlipHorizontal;
-        case 3:
-            return WICBitmapTransformRotate180;
-        case 4:
-            return WICBitmapTransformFlipVertical;
-        case 5:
-            return static_cast<WICBitmapTransformOptions>(WICBitmapTransformRotate90 |
-                                                          WICBitmapTransformFlipHorizontal);
-        case 6:
-            return WICBitmapTransformRotate90;
-        case 7:
-            return static_cast<WICBitmapTransformOptions>(WICBitmapTransformRotate270 |
-                                                          WICBitmapTransformFlipHorizontal);
-        case 8:
-            return WICBitmapTransformRotate270;
-        default:
-            return WICBitmapTransformRotate0;
-    }
-}
-
-// The largest inside of an image control noted so far, in device pixels.
-UINT g_shownWidth = 0, g_shownHeight = 0;
-
 struct Decoded {
     UINT width = 0, height = 0;            // the picture's own size, upright
     UINT shownWidth = 0, shownHeight = 0;  // the size of `pixels`
     std::vector<std::uint8_t> pixels;
 };
 
-// The first frame, turned upright, converted to 32-bit BGRA and laid over white: whole, or, when
-// it is larger than `shownWidth` x `shownHeight` (not 0), scaled to that size as it is decoded.
-Decoded Decode(IWICImagingFactory& factory, IWICBitmapDecoder& decoder, UINT shownWidth,
-               UINT shownHeight) {
-    ComPtr<IWICBitmapFrameDecode> frame;
-    Check(decoder.GetFrame(0, &frame));
-    UINT width = 0, height = 0;
-    Check(frame->GetSize(&width, &height));
-    if (width == 0 || height == 0) throw Error("изображение пустое");
-    if (std::uint64_t{width} * height * 4 > kMaxDecodedBytes) {
-        throw Error("изображение слишком велико");
-    }
-    // A photo's EXIF orientation turns it upright, as every viewer shows it.
-    const WICBitmapTransformOptions turn = Orientation(*frame.Get());
-    const bool quarter = (turn & WICBitmapTransformRotate90) != 0;  // also set in Rotate270
-    Decoded out;
-    out.width = quarter ? height : width;
-    out.height = quarter ? width : height;
-    out.shownWidth = out.width;
-    out.shownHeight = out.height;
-    ComPtr<IWICBitmapSource> source = frame;
-    if (shownWidth > 0 && shownHeight > 0 && (out.width > shownWidth || out.height > shownHeight)) {
-        // Scaled straight from the frame, so the decoder can do part of it (a JPEG by its DCT).
-        ComPtr<IWICBitmapScaler> scaler;
-        Check(factory.CreateBitmapScaler(&scaler));
-        Check(scaler->Initialize(frame.Get(), quarter ? shownHeight : shownWidth,
-                                 quarter ? shownWidth : shownHeight,
-                                 WICBitmapInterpolationModeFant));
-        source = scaler;
-        out.shownWidth = shownWidth;
-        out.shownHeight = shownHeight;
-    }
-    if (turn != WICBitmapTransformRotate0) {
-        ComPtr<IWICBitmapFlipRotator> rotator;
-        Check(factory.CreateBitmapFlipRotator(&rotator));
-        Check(rotator->Initialize(source.Get(), turn));
-        source = rotator;
-    }
+// Pixels of `source`, `width` x `height`, converted to 32-bit BGRA and laid over white.
+std::vector<std::uint8_t> CopyPixels(IWICImagingFactory& factory, IWICBitmapSource* source,
+                                     UINT width, UINT height) {
     ComPtr<IWICFormatConverter> converter;
     Check(factory.CreateFormatConverter(&converter));
-    Check(converter->Initialize(source.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
+    Check(converter->Initialize(source, GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone,
                                 nullptr, 0, WICBitmapPaletteTypeMedianCut));
-    const std::uint64_t bytes = std::uint64_t{out.shownWidth} * out.shownHeight * 4;
+    const std::uint64_t bytes = std::uint64_t{width} * height * 4;
+    std::vector<std::uint8_t> pixels;
     try {
-        out.pixels.resize(static_cast<std::size_t>(bytes));
+        pixels.resize(static_cast<std::size_t>(bytes));
     } catch (const std::bad_alloc&) {
         throw Error("недостаточно памяти");
     }
-    Check(converter->CopyPixels(nullptr, out.shownWidth * 4, static_cast<UINT>(bytes),
-                                out.pixels.data()));
-    auto& pixels = out.pixels;
+    Check(converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(bytes), pixels.data()));
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
         const unsigned alpha = pixels[i + 3];
         if (alpha == 255) continue;
         for (int c = 0; c < 3; ++c) pixels[i + c] = OnWhite(pixels[i + c], alpha);
         pixels[i + 3] = 255;
     }
+    return pixels;
+}
+
+// Whether a picture of its own size `width` x `height` is shown smaller than that.
+bool Reduced(UINT width, UINT height, UINT shownWidth, UINT shownHeight) {
+    return shownWidth > 0 && shownHeight > 0 && (width > shownWidth || height > shownHeight);
+}
+
+// A bitmap, read by the program's own reader, whole or scaled to the shown size.
+Decoded DecodeBitmap(std::string_view bytes, UINT shownWidth, UINT shownHeight) {
+    Pixels whole = bmp::Decode(bytes);
+    Decoded out;
+    out.width = out.shownWidth = static_cast<UINT>(whole.width);
+    out.height = out.shownHeight = static_cast<UINT>(whole.height);
+    if (!Reduced(out.width, out.height, shownWidth, shownHeight)) {
+        out.pixels = std::move(whole.bgra);
+        return out;
+    }
+    auto factory = Factory();
+    ComPtr<IWICBitmap> bitmap;
+    Check(factory->CreateBitmapFromMemory(out.width, out.height, GUID_WICPixelFormat32bppBGRA,
+                                          out.width * 4, static_cast<UINT>(whole.bgra.size()),
+                                          whole.bgra.data(), &bitmap));
+    ComPtr<IWICBitmapScaler> scaler;
+    Check(factory->CreateBitmapScaler(&scaler));
+    Check(
+        scaler->Initialize(bitmap.Get(), shownWidth, shownHeight, WICBitmapInterpolationModeFant));
+    out.shownWidth = shownWidth;
+    out.shownHeight = shownHeight;
+    out.pixels = CopyPixels(*factory.Get(), scaler.Get(), shownWidth, shownHeight);
     return out;
 }
 
-// Decodes a file's bytes held in memory.
-Decoded DecodeBytes(const std::string& bytes, UINT shownWidth, UINT shownHeight) {
+// Any other picture, through the system's codecs: the first frame, whole, or, when it is larger
+// than `shownWidth` x `shownHeight` (not 0), scaled to that size as it is decoded, and turned
+// upright by the orientation the program reads from the bytes itself.
+Decoded DecodeWithCodec(const std::string& bytes, UINT shownWidth, UINT shownHeight) {
+    const std::string refusal = picture_data::Refusal(bytes);
+    if (!refusal.empty()) throw Error(refusal);
+    const int orientation = orientation::Read(bytes);
+    const bool quarter = orientation::Quarter(orientation);
+
     auto factory = Factory();
     ComPtr<IWICStream> stream;
     Check(factory->CreateStream(&stream));
@@ -148,7 +112,63 @@ Decoded DecodeBytes(const std::string& bytes, UINT shownWidth, UINT shownHeight)
     ComPtr<IWICBitmapDecoder> decoder;
     Check(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                            &decoder));
-    return Decode(*factory.Get(), *decoder.Get(), shownWidth, shownHeight);
+    ComPtr<IWICBitmapFrameDecode> frame;
+    Check(decoder->GetFrame(0, &frame));
+    UINT width = 0, height = 0;
+    Check(frame->GetSize(&width, &height));
+    if (width == 0 || height == 0) throw Error(picture_data::Damaged("изображение пустое"));
+    if (std::uint64_t{width} * height > picture_data::kMaxPixels) {
+        throw Error(picture_data::TooLarge(width, height));
+    }
+    Decoded out;
+    out.width = quarter ? height : width;
+    out.height = quarter ? width : height;
+    // The size decoded, as stored.
+    UINT storedWidth = width, storedHeight = height;
+    ComPtr<IWICBitmapSource> source = frame;
+    if (Reduced(out.width, out.height, shownWidth, shownHeight)) {
+        // Scaled straight from the frame, so the decoder can do part of it (a JPEG by its DCT).
+        storedWidth = quarter ? shownHeight : shownWidth;
+        storedHeight = quarter ? shownWidth : shownHeight;
+        ComPtr<IWICBitmapScaler> scaler;
+        Check(factory->CreateBitmapScaler(&scaler));
+        Check(scaler->Initialize(frame.Get(), storedWidth, storedHeight,
+                                 WICBitmapInterpolationModeFant));
+        source = scaler;
+    }
+    out.pixels = CopyPixels(*factory.Get(), source.Get(), storedWidth, storedHeight);
+    out.shownWidth = quarter ? storedHeight : storedWidth;
+    out.shownHeight = quarter ? storedWidth : storedHeight;
+    if (orientation != 1) {
+        out.pixels = orientation::Upright(out.pixels.data(), static_cast<int>(storedWidth),
+                                          static_cast<int>(storedHeight),
+                                          std::size_t{4} * storedWidth, orientation)
+                         .bgra;
+    }
+    return out;
+}
+
+// Decodes a file's bytes held in memory.
+Decoded DecodeBytes(const std::string& bytes, UINT shownWidth, UINT shownHeight) {
+    if (bmp::IsBitmap(bytes)) return DecodeBitmap(bytes, shownWidth, shownHeight);
+    return DecodeWithCodec(bytes, shownWidth, shownHeight);
+}
+
+// The effective dots per inch of the sharpest monitor.
+UINT SharpestDpi() {
+    UINT dpi = USER_DEFAULT_SCREEN_DPI;
+    EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+            UINT x = 0, y = 0;
+            if (SUCCEEDED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y))) {
+                auto* best = reinterpret_cast<UINT*>(data);
+                *best = std::max(*best, x);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&dpi));
+    return dpi;
 }
 
 // A file handle closed when it goes out of scope.
@@ -196,11 +216,6 @@ std::shared_ptr<const Bitmap> DecodePicture(const void* data, std::size_t size) 
     Decoded whole = DecodeBytes(std::string(static_cast<const char*>(data), size), 0, 0);
     return std::make_shared<Bitmap>(static_cast<int>(whole.width), static_cast<int>(whole.height),
                                     std::move(whole.pixels));
-}
-
-void NoteShownSize(int width, int height) {
-    g_shownWidth = std::max(g_shownWidth, static_cast<UINT>(std::max(width, 0)));
-    g_shownHeight = std::max(g_shownHeight, static_cast<UINT>(std::max(height, 0)));
 }
 
 }  // namespace win32
@@ -257,10 +272,14 @@ std::shared_ptr<const win32::Bitmap> WholeBitmap(const win32::Bitmap& bitmap) {
 
 }  // namespace
 
-PicturePtr LoadPicture(const std::string& path) {
+PicturePtr LoadPicture(const std::string& path, ShownSize size) {
     auto bytes = ReadPictureFile(path);
-    if (picture_data::CutShort(*bytes)) throw Error(picture_data::kCutShort);
-    Decoded shown = DecodeBytes(*bytes, g_shownWidth, g_shownHeight);
+    // In device pixels, at the scale of the sharpest monitor.
+    const UINT dpi = SharpestDpi();
+    const auto device = [dpi](int value) {
+        return static_cast<UINT>(std::max(MulDiv(value, static_cast<int>(dpi), 96), 0));
+    };
+    Decoded shown = DecodeBytes(*bytes, device(size.width), device(size.height));
     return std::make_shared<win32::Bitmap>(
         std::move(bytes), static_cast<int>(shown.width), static_cast<int>(shown.height),
         static_cast<int>(shown.shownWidth), static_cast<int>(shown.shownHeight),

@@ -3,6 +3,8 @@
 #include <wincodec.h>
 #include <windows.h>
 
+#include "platform/picture_data.hpp"
+
 namespace ornavel::platform::win32 {
 
 std::string ReasonFromSystemError(unsigned long error) {
@@ -49,22 +51,20 @@ std::string ReasonFromResult(long result) {
     switch (hr) {
         case WINCODEC_ERR_COMPONENTNOTFOUND:
         case WINCODEC_ERR_UNKNOWNIMAGEFORMAT:
-            return "это не изображение или его формат не поддерживается";
-        case WINCODEC_ERR_BADHEADER:
-        case WINCODEC_ERR_BADIMAGE:
-        case WINCODEC_ERR_BADSTREAMDATA:
-        case WINCODEC_ERR_STREAMREAD:
-        case WINCODEC_ERR_STREAMNOTAVAILABLE:
-        case WINCODEC_ERR_FRAMEMISSING:
-        case E_FAIL:
-            return "файл повреждён или обрезан";
+            return picture_data::kNotAPicture;
+        case WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT:
+        case WINCODEC_ERR_UNSUPPORTEDOPERATION:
+        case WINCODEC_ERR_UNSUPPORTEDVERSION:
+            return "такой вариант формата программа не показывает";
         case E_OUTOFMEMORY:
             return "недостаточно памяти";
-        default: {
-            char text[16];
-            wsprintfA(text, "%08lX", static_cast<unsigned long>(hr));
-            return std::string("ошибка 0x") + text;
-        }
+        case WINCODEC_ERR_STREAMREAD:
+        case WINCODEC_ERR_STREAMNOTAVAILABLE:
+            return picture_data::kCutShort;
+        default:
+            // Whatever else a codec reports of a file it recognised is damage it cannot get past;
+            // its bare code would tell the user nothing.
+            return picture_data::kDamaged;
     }
 }
 

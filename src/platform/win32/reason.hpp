@@ -8,7 +8,8 @@ namespace ornavel::platform::win32 {
 // what failed.
 std::string ReasonFromSystemError(unsigned long error);
 
-// The same for a COM result; system errors carried in an HRESULT get their own reason.
+// The same for a result of the picture codecs, in words (never a bare code); system errors
+// carried in an HRESULT get their own reason.
 std::string ReasonFromResult(long result);
 
 }  // namespace ornavel::platform::win32

@@ -69,11 +69,6 @@ void Win32Window::Place(Item& item) {
         width = static_cast<int>(picture->OuterWidth());
         height = static_cast<int>(picture->OuterHeight());
     }
-    if (spec.kind == layout::Kind::Image && spec.art == layout::Art::None) {
-        // Loaded pictures are decoded at the size this image shows them.
-        const int border = spec.border == layout::Border::Sunken ? 2 * kSunken : 0;
-        NoteShownSize(width - border, height - border);
-    }
     SetWindowPos(child, nullptr, Scale(spec.left, dpi_), Scale(spec.top, dpi_), width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }

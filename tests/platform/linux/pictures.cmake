@@ -8,3 +8,4 @@ ornavel_test(linux_x11_wallpaper_test X11
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/x11_wallpaper_test.cpp
     LIBS ornavel_runtime X11::Xrandr)
 
+add_dependencies(linux_picture_test test_pictures)

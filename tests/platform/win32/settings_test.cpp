@@ -221,7 +221,7 @@ TEST(WallpaperFile, TemporariesOfKilledWritersGoAtTheNextWrite) {
     std::ofstream(dir.path() / L"wallpaper.bmp.backup", std::ios::binary) << "kept";
 
     ornavel::testing::Encode(dir.file("in.bmp"), GUID_ContainerFormatBmp, 8, 8, 0xFF102030);
-    platform::SavePicture(*platform::LoadPicture(dir.file("in.bmp")), target.string());
+    platform::SavePicture(*platform::LoadPicture(dir.file("in.bmp"), {}), target.string());
     CloseHandle(held);
 
     std::vector<std::wstring> left;
