@@ -184,7 +184,7 @@ void SetSystemWallpaper(const std::string& path, const Picture& picture) {
             default: {
                 // The desktop is handed a name of its own for this picture; the link of the
                 // picture it showed before goes only once it has taken the new one.
-                WallpaperLink link(path);
+                WallpaperLink link(path, SetterTag(setter));
                 Apply(setter, link.path());
                 link.Keep();
             }

@@ -237,12 +237,14 @@ class DesktopSetters : public testing::TempDirTest {
         return "";
     }
 
-    // The files "wallpaper-*" beside `wallpaper`.
-    static std::vector<std::string> Handed(const std::string& wallpaper) {
+    // The files "wallpaper-*" beside `wallpaper`, or only those handed to `desktop`.
+    static std::vector<std::string> Handed(const std::string& wallpaper,
+                                           const std::string& desktop = "") {
+        const std::string prefix = "wallpaper-" + (desktop.empty() ? "" : desktop + "-");
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(fs::path(wallpaper).parent_path())) {
             const std::string name = entry.path().filename().string();
-            if (name.rfind("wallpaper-", 0) == 0) names.push_back(entry.path().string());
+            if (name.rfind(prefix, 0) == 0) names.push_back(entry.path().string());
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -258,7 +260,7 @@ class DesktopSetters : public testing::TempDirTest {
     if (file.parent_path() != fs::path(wallpaper).parent_path()) {
         return ::testing::AssertionFailure() << handed << " is not beside " << wallpaper;
     }
-    static const std::regex name("wallpaper-[0-9a-f]{16}\\.bmp");
+    static const std::regex name("wallpaper-[a-z0-9]+-[0-9a-f]{16}\\.bmp");
     if (!std::regex_match(file.filename().string(), name)) {
         return ::testing::AssertionFailure() << "named " << file.filename();
     }
@@ -306,6 +308,42 @@ TEST_F(DesktopSetters, EveryInstallHandsTheDesktopANewNameAndLeavesNoOldOnes) {
         before = handed;
     }
     EXPECT_EQ(ReadFile(path), "third");
+}
+
+// One account, two desktops: each still finds the picture it was handed last when the other one
+// installs, and only its own older names go.
+TEST_F(DesktopSetters, EachDesktopKeepsItsLatestNameWhileAnotherInstalls) {
+    Fake("plasma-apply-wallpaperimage");
+    const std::string path = Wallpaper("windows");
+    // A name an earlier version handed, which one of the desktops may still show.
+    const std::string earlier = dir.file("walls/windows/wallpaper-00000000000000ff.bmp");
+    testing::WriteFile(earlier, "shown before the update");
+    auto install = [&](const char* desktop, const char* picture) {
+        testing::WriteFile(path + ".new", picture);
+        fs::rename(path + ".new", path);
+        SetEnv("XDG_CURRENT_DESKTOP", desktop);
+        EXPECT_EQ(Failure(path), "") << desktop;
+    };
+    auto gnomeShows = [&] { return FromUri(Key("org.gnome.desktop.background", "picture-uri")); };
+    auto kdeShows = [&] {
+        const auto calls = Calls();
+        return calls.empty() || calls.back().size() < 2 ? std::string() : calls.back()[1];
+    };
+
+    install("GNOME", "red");
+    const std::string gnome = gnomeShows();
+    install("KDE", "green");
+    const std::string kde = kdeShows();
+    EXPECT_EQ(ReadFile(gnome), "red") << "GNOME's picture stays for its next login";
+    EXPECT_EQ(ReadFile(kde), "green");
+
+    install("GNOME", "blue");
+    EXPECT_FALSE(fs::exists(gnome)) << "GNOME's older name goes";
+    EXPECT_EQ(ReadFile(gnomeShows()), "blue");
+    EXPECT_EQ(ReadFile(kde), "green") << "KDE's picture stays";
+    std::vector<std::string> kept = {earlier, gnomeShows(), kde};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(Handed(path), kept) << "one name per desktop, and the earlier version's";
 }
 
 TEST_F(DesktopSetters, APlacementOfNoPictureBecomesZoomSoThatThePictureShows) {
@@ -407,7 +445,7 @@ TEST_F(DesktopSetters, ProgramsGetThePathAsOneArgument) {
         ASSERT_EQ(Failure(path), "");
         calls = Calls();
         ASSERT_EQ(calls.size(), 1u);
-        const std::vector<std::string> handedFiles = Handed(path);
+        const std::vector<std::string> handedFiles = Handed(path, "sway");
         ASSERT_EQ(handedFiles.size(), 1u);
         EXPECT_EQ(calls[0],
                   (std::vector<std::string>{"swaymsg", "output", "*", "bg",
