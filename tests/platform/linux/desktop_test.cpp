@@ -12,9 +12,13 @@
 #include <QDBusVirtualObject>
 #include <QGuiApplication>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
 #include <QMutex>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -25,9 +29,11 @@
 
 #include "platform/desktop.hpp"
 #include "platform/error.hpp"
+#include "platform/linux/autostart.hpp"
 #include "platform/linux/desktop_session.hpp"
 #include "platform/linux/qt_picture.hpp"
 #include "platform/linux/spawn.hpp"
+#include "platform/linux/sway.hpp"
 #include "support/qt.hpp"
 #include "support/temp_dir.hpp"
 
@@ -156,6 +162,7 @@ class DesktopSetters : public testing::TempDirTest {
         SetEnv("ORNAVEL_DESKTOP_RECORD", dir.file("calls"));
         SetEnv("ORNAVEL_DESKTOP_FAIL", "");
         SetEnv("ORNAVEL_DESKTOP_WARN", "");
+        SetEnv("ORNAVEL_DESKTOP_OUTPUT", "");
         for (const char* name : {"DESKTOP_SESSION", "WAYLAND_DISPLAY", "SWAYSOCK", "DISPLAY"}) {
             SetEnv(name, "");
         }
@@ -444,7 +451,7 @@ TEST_F(DesktopSetters, ProgramsGetThePathAsOneArgument) {
         SetEnv("XDG_CURRENT_DESKTOP", "sway");
         ASSERT_EQ(Failure(path), "");
         calls = Calls();
-        ASSERT_EQ(calls.size(), 1u);
+        ASSERT_EQ(calls.size(), 2u) << "the picture, then a look at the config";
         const std::vector<std::string> handedFiles = Handed(path, "sway");
         ASSERT_EQ(handedFiles.size(), 1u);
         EXPECT_EQ(calls[0],
@@ -478,6 +485,79 @@ TEST_F(DesktopSetters, FailuresNameTheDesktopAndWhatFailedAndKeepThePictureShown
     SetEnv("WAYLAND_DISPLAY", "");
     EXPECT_NE(Failure(path), "") << "no desktop and no display";
     EXPECT_EQ(Handed(path), shown);
+}
+
+// sway forgets its wallpaper when it ends. After an install the user is told, once in a run, the
+// config line that sets it again at every start, unless the running sway's config has it.
+TEST_F(DesktopSetters, OnSwayTheLineThatKeepsTheWallpaperIsToldOnceWhenTheConfigLacksIt) {
+    Fake("swaymsg");
+    SetEnv("XDG_CURRENT_DESKTOP", "sway");
+    const std::string line = linux_desktop::SwayRestoreLine(linux_desktop::RunningProgram());
+    auto config = [](const std::string& text) {
+        QJsonObject reply;
+        reply["config"] = QString::fromStdString(text);
+        SetEnv("ORNAVEL_DESKTOP_OUTPUT", QJsonDocument(reply).toJson().toStdString());
+    };
+    std::vector<std::string> told;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        told.push_back(box->text().toStdString());
+        box->accept();
+    });
+    watch.start(20);
+    const std::string path = Wallpaper("windows");
+
+    config("output * bg #000000 solid_color\n" + line + "\n");
+    ASSERT_EQ(Failure(path), "");
+    EXPECT_TRUE(told.empty()) << "the config has the line";
+
+    config("output * bg #000000 solid_color\n# " + line + "\n");
+    ASSERT_EQ(Failure(path), "");
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("\n" + line), std::string::npos) << told[0];
+    ASSERT_EQ(Failure(path), "");
+    EXPECT_EQ(told.size(), 1u) << "told once";
+}
+
+TEST(SwayConfig, TheLineRunsTheProgramThroughSwayAndTheShellWhateverItsPath) {
+    testing::TempDir dir;
+    SetEnv("ORNAVEL_DESKTOP_RECORD", dir.file("calls"));
+    for (const std::string name :
+         {"ornavel", "my apps/it's \"q\" `id` $(id) %u/orn avel", "back\\slash/orn\\avel"}) {
+        const fs::path program = dir.path() / name;
+        fs::create_directories(program.parent_path());
+        fs::create_symlink(ORNAVEL_FAKE_TOOL, program);
+        std::string command = linux_desktop::SwayRestoreLine(program.string());
+        ASSERT_EQ(command.rfind("exec_always ", 0), 0u) << command;
+        command.erase(0, std::string("exec_always ").size());
+        // sway reads backslash escapes in the line, then hands the rest to sh -c.
+        command = std::regex_replace(command, std::regex("\\\\\\\\"), "\\");
+        EXPECT_EQ(Spawn({"sh", "-c", command}).exitCode, 0) << command;
+        const std::string record = ReadFile(dir.file("calls"));
+        fs::remove(dir.file("calls"));
+        EXPECT_EQ(record, program.filename().string() + '\0' + "--restore" + '\0' + "\n")
+            << command;
+    }
+    SetEnv("ORNAVEL_DESKTOP_RECORD", "");
+}
+
+TEST(SwayConfig, TheLineCountsWhereverItRunsTheProgramAtStart) {
+    using linux_desktop::HasSwayRestoreLine;
+    const std::string program = "/opt/my apps/ornavel";
+    const std::string line = linux_desktop::SwayRestoreLine(program);
+    for (const std::string& config : std::vector<std::string>{
+             line, "set $mod Mod4\n  " + line + "  \n", "exec ornavel --restore",
+             "exec_always /usr/bin/ornavel --restore\n", "exec '/opt/other/ornavel' --restore"}) {
+        EXPECT_TRUE(HasSwayRestoreLine(config, program)) << config;
+    }
+    for (const std::string& config : std::vector<std::string>{
+             std::string(), "# " + line, "bindsym Mod4+w exec ornavel --restore", "exec ornavel",
+             "exec other --restore", "exec_always ornavel-old --restore",
+             "exec ornavel --restore-not"}) {
+        EXPECT_FALSE(HasSwayRestoreLine(config, program)) << config;
+    }
 }
 
 // A desktop's tool may leave a helper running in the background that keeps the tool's output
@@ -622,6 +702,24 @@ TEST_F(DesktopSetters, OnPlainX11ThePictureHandedOverIsShown) {
     ASSERT_EQ(Failure(path, Solid(Qt::green)), "");
     EXPECT_TRUE(Handed(path).empty()) << "the root window needs no file";
     EXPECT_EQ(testing::RootWallpaperPixel(5, 5), 0x00FF00u);
+}
+
+// The root window forgets its picture with the X server: the next login puts it back through
+// the autostart entry, which goes again once a desktop that keeps its own setting has the
+// wallpaper.
+TEST_F(DesktopSetters, OnPlainX11TheNextLoginRestoresUntilADesktopKeepsItsOwn) {
+    if (saved_["DISPLAY"].empty()) GTEST_SKIP() << "no X server (DISPLAY is not set)";
+    const std::string entry = linux_desktop::RestoreEntryPath();
+    fs::remove(entry);
+    SetEnv("DISPLAY", saved_["DISPLAY"]);
+    const std::string path = Wallpaper("windows");
+    ASSERT_EQ(Failure(path), "");
+    EXPECT_EQ(ReadFile(entry), linux_desktop::RestoreEntry(linux_desktop::RunningProgram()))
+        << "an entry that starts this very program";
+
+    SetEnv("XDG_CURRENT_DESKTOP", "GNOME");
+    ASSERT_EQ(Failure(path), "");
+    EXPECT_FALSE(fs::exists(entry));
 }
 
 }  // namespace
