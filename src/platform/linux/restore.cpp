@@ -1,8 +1,10 @@
 #include "platform/linux/restore.hpp"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/error.hpp"
@@ -32,6 +34,10 @@ int RestoreWallpaper(const std::string& path) {
     const Session session = CurrentSession();
     const Setter setter = ChooseSetter(session);
     if (KeepsItsOwnSetting(setter)) return 0;
+    // Nothing installed yet (a sway config may run this before the first install): nothing to
+    // put back, and nothing for sway to complain about at every start.
+    struct stat file {};
+    if (stat(path.c_str(), &file) != 0 && errno == ENOENT) return 0;
     signal(SIGALRM, GiveUp);
     alarm(kLimitSeconds);
     int status = 0;
