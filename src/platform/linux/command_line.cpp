@@ -10,9 +10,9 @@
 namespace ornavel::platform::linux_qt {
 namespace {
 
-int PrintHelp();
-int PrintVersion();
-int Restore();
+int PrintHelp(const CommandLineActions&);
+int PrintVersion(const CommandLineActions&);
+int Restore(const CommandLineActions& actions) { return actions.restore(); }
 
 // clang-format off
 constexpr std::array kOptions{
@@ -44,7 +44,7 @@ bool Russian() {
     return false;
 }
 
-int PrintHelp() {
+int PrintHelp(const CommandLineActions&) {
     const bool ru = Russian();
     std::string text = ru ? "Использование: ornavel [ПАРАМЕТР]\n"
                             "Устанавливает обои рабочего стола из папки с изображениями.\n"
@@ -76,31 +76,22 @@ int PrintHelp() {
     return 0;
 }
 
-int PrintVersion() {
+int PrintVersion(const CommandLineActions&) {
     std::printf("ornavel %s\n", ORNAVEL_VERSION);
     return 0;
-}
-
-// Setting the wallpaper again at login comes with the desktops' side of it; until then the
-// option is known and says that this build cannot do it.
-int Restore() {
-    std::fputs(Russian() ? "ornavel: --restore: в этой сборке недоступен\n"
-                         : "ornavel: --restore: not available in this build\n",
-               stderr);
-    return 1;
 }
 
 }  // namespace
 
 std::span<const CommandLineOption> CommandLineOptions() { return kOptions; }
 
-std::optional<int> RunCommandLine(int argc, char** argv) {
+std::optional<int> RunCommandLine(int argc, char** argv, const CommandLineActions& actions) {
     if (argc < 2) return std::nullopt;
     const std::string_view given = argv[1];
     for (const CommandLineOption& option : kOptions) {
         if (argc == 2 &&
             (given == option.name || (!option.alias.empty() && given == option.alias))) {
-            return option.run();
+            return option.run(actions);
         }
     }
     const bool ru = Russian();

@@ -1,23 +1,26 @@
 #include "platform/desktop.hpp"
 
+#include <QApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStringList>
 #include <vector>
 
 #include "platform/error.hpp"
+#include "platform/linux/autostart.hpp"
 #include "platform/linux/desktop_session.hpp"
 #include "platform/linux/gsettings.hpp"
 #include "platform/linux/qt_picture.hpp"
 #include "platform/linux/runtime.hpp"
 #include "platform/linux/spawn.hpp"
+#include "platform/linux/sway.hpp"
 #include "platform/linux/wallpaper_link.hpp"
 #include "platform/linux/x11_wallpaper.hpp"
+#include "platform/message_box.hpp"
 
 namespace ornavel::platform {
 namespace linux_desktop {
@@ -27,15 +30,8 @@ using linux_qt::Q;
 
 constexpr int kTimeoutMs = 15000;
 
-// Runs a program; throws platform::Error naming the program when it is missing, hangs or fails.
-void Run(const std::vector<std::string>& argv) {
-    const Finished finished = Spawn(argv, kTimeoutMs);
-    if (finished.exitCode != 0) {
-        std::string error = finished.errors.substr(0, finished.errors.find('\n'));
-        throw Error("программа " + argv[0] + " завершилась с ошибкой" +
-                    (error.empty() ? "" : ": " + error));
-    }
-}
+// The line that keeps sway's wallpaper is told once in a run of the program.
+bool toldSwayLine = false;
 
 // A desktop whose placement setting says "no picture" would show none: the picture is then
 // zoomed to fill the screen. Set after the picture, so that the old one never shows.
@@ -152,11 +148,13 @@ void Apply(Setter setter, const std::string& path) {
             // pcmanfm-qt started without LXQt's settings has no wallpaper mode and shows no
             // picture: it gets LXQt's own default mode along with the picture (version 1.2 takes
             // "zoom" on its command line but ignores it).
-            return Run({"pcmanfm-qt", "--set-wallpaper=" + path, "--wallpaper-mode=stretch"});
+            Run({"pcmanfm-qt", "--set-wallpaper=" + path, "--wallpaper-mode=stretch"});
+            return;
         case Setter::Lxde:
-            return Run({"pcmanfm", "--set-wallpaper=" + path});
+            Run({"pcmanfm", "--set-wallpaper=" + path});
+            return;
         case Setter::Sway:
-            return Run({"swaymsg", "output", "*", "bg", SwayWord(path), "fill"});
+            return SetSwayWallpaper(path);
         case Setter::X11:
         case Setter::Unknown:
             break;
@@ -175,22 +173,35 @@ void SetSystemWallpaper(const std::string& path, const Picture& picture) {
     if (setter == Setter::Unknown && !session.currentDesktop.empty()) {
         name = session.currentDesktop;
     }
+    std::string note;
     try {
         switch (setter) {
             case Setter::Unknown:
                 throw Error("установка обоев в этом сеансе не поддерживается");
             case Setter::X11:
-                return SetX11RootWallpaper(linux_qt::QtPictureOf(picture).Whole());
+                SetX11RootWallpaper(linux_qt::QtPictureOf(picture).Whole());
+                // The root window forgets its picture when the X server ends.
+                WriteRestoreEntry(RunningProgram());
+                return;
             default: {
                 // The desktop is handed a name of its own for this picture; the link of the
                 // picture it showed before goes only once it has taken the new one.
-                WallpaperLink link(path);
+                WallpaperLink link(path, SetterTag(setter));
                 Apply(setter, link.path());
                 link.Keep();
             }
         }
+        if (KeepsItsOwnSetting(setter)) {
+            RemoveRestoreEntry();
+        } else if (setter == Setter::Sway && !toldSwayLine) {
+            note = SwayRestoreNote(RunningProgram());
+        }
     } catch (const Error& e) {
         throw Error(name + ": " + e.what());
+    }
+    if (!note.empty()) {
+        toldSwayLine = true;
+        ShowMessage(linux_qt::HandleFromWidget(QApplication::activeWindow()), note);
     }
 }
 

@@ -94,6 +94,36 @@ std::string_view SetterName(Setter setter) {
     return "неизвестный рабочий стол";
 }
 
+std::string_view SetterTag(Setter setter) {
+    switch (setter) {
+        case Setter::Gnome:
+            return "gnome";
+        case Setter::Cinnamon:
+            return "cinnamon";
+        case Setter::Mate:
+            return "mate";
+        case Setter::Kde:
+            return "kde";
+        case Setter::Xfce:
+            return "xfce";
+        case Setter::Lxqt:
+            return "lxqt";
+        case Setter::Lxde:
+            return "lxde";
+        case Setter::Sway:
+            return "sway";
+        case Setter::X11:
+            return "x11";
+        case Setter::Unknown:
+            break;
+    }
+    return "unknown";
+}
+
+bool KeepsItsOwnSetting(Setter setter) {
+    return setter != Setter::X11 && setter != Setter::Sway && setter != Setter::Unknown;
+}
+
 std::string FileUri(std::string_view path) {
     std::string uri = "file://";
     for (const char ch : path) {

@@ -26,6 +26,13 @@ Setter ChooseSetter(const Session& session);
 // The desktop's name as the user knows it, for messages.
 std::string_view SetterName(Setter setter);
 
+// The desktop's name in the names of the files it is handed: lower-case letters and digits.
+std::string_view SetterTag(Setter setter);
+
+// True for the desktops that keep the wallpaper in settings of their own and show it again at
+// every login; false for the X11 root window and sway, which forget it when the session ends.
+bool KeepsItsOwnSetting(Setter setter);
+
 // A file:// URI of `path` with every byte outside the unreserved set percent-escaped, so that
 // blanks, quotes, '#', '%', non-ASCII and invalid UTF-8 bytes all survive.
 std::string FileUri(std::string_view path);

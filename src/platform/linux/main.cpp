@@ -1,8 +1,13 @@
 #include "app/program.hpp"
 #include "platform/linux/command_line.hpp"
+#include "platform/linux/restore.hpp"
+#include "wallpaper/install.hpp"
 
-// An option does its work without a window, and without a display; no arguments start the window.
+// An option does its work without a window; no arguments start the window.
 int main(int argc, char** argv) {
-    if (const auto status = ornavel::platform::linux_qt::RunCommandLine(argc, argv)) return *status;
-    return ornavel::RunOrnavel(argc, argv);
+    using namespace ornavel;
+    const platform::linux_qt::CommandLineActions actions{
+        .restore = [] { return platform::RestoreWallpaper(Module1::WallpaperPath()); }};
+    if (const auto status = platform::linux_qt::RunCommandLine(argc, argv, actions)) return *status;
+    return RunOrnavel(argc, argv);
 }

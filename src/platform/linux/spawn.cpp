@@ -134,4 +134,14 @@ Finished Spawn(const std::vector<std::string>& argv, int timeoutMs) {
     return result;
 }
 
+std::string Run(const std::vector<std::string>& argv, int timeoutMs) {
+    Finished finished = Spawn(argv, timeoutMs);
+    if (finished.exitCode != 0) {
+        std::string error = finished.errors.substr(0, finished.errors.find('\n'));
+        throw Error("программа " + argv[0] + " завершилась с ошибкой" +
+                    (error.empty() ? "" : ": " + error));
+    }
+    return std::move(finished.output);
+}
+
 }  // namespace ornavel::platform::linux_desktop

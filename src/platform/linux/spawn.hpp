@@ -17,4 +17,8 @@ struct Finished {
 // cannot be started or does not exit in time.
 Finished Spawn(const std::vector<std::string>& argv, int timeoutMs = 15000);
 
+// Runs argv as Spawn does and returns what it printed; throws platform::Error naming the program
+// when it is missing, hangs or fails, with the first line of its complaint.
+std::string Run(const std::vector<std::string>& argv, int timeoutMs = 15000);
+
 }  // namespace ornavel::platform::linux_desktop

@@ -62,12 +62,12 @@ bool CopyFile(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-WallpaperLink::WallpaperLink(const std::string& wallpaper) {
+WallpaperLink::WallpaperLink(const std::string& wallpaper, std::string_view desktop) {
     const std::size_t slash = wallpaper.rfind('/');
     folder_ = slash == std::string::npos ? "" : wallpaper.substr(0, slash + 1);
     const std::string name = wallpaper.substr(folder_.size());
     const std::size_t dot = name.rfind('.');
-    stem_ = name.substr(0, dot);
+    stem_ = name.substr(0, dot) + "-" + std::string(desktop);
     extension_ = dot == std::string::npos ? "" : name.substr(dot);
 
     // The clock makes the name differ from every earlier one; a name still taken is skipped.

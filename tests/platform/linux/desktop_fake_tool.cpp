@@ -1,7 +1,8 @@
 // A stand-in for a desktop's command-line tool: appends its name and arguments, each ended by a
 // NUL byte and the whole call by a newline, to the file named by ORNAVEL_DESKTOP_RECORD. With
 // ORNAVEL_DESKTOP_FAIL set it complains on stderr and exits with status 2; with
-// ORNAVEL_DESKTOP_WARN it complains and succeeds.
+// ORNAVEL_DESKTOP_WARN it complains and succeeds. It prints ORNAVEL_DESKTOP_OUTPUT, when set, as
+// what the tool answers.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
             std::fclose(out);
         }
     }
+    if (const char* output = std::getenv("ORNAVEL_DESKTOP_OUTPUT")) std::fputs(output, stdout);
     if (const char* fail = std::getenv("ORNAVEL_DESKTOP_FAIL")) {
         std::fprintf(stderr, "%s\nsecond line\n", fail);
         return 2;

@@ -12,9 +12,13 @@
 #include <QDBusVirtualObject>
 #include <QGuiApplication>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
 #include <QMutex>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -25,9 +29,11 @@
 
 #include "platform/desktop.hpp"
 #include "platform/error.hpp"
+#include "platform/linux/autostart.hpp"
 #include "platform/linux/desktop_session.hpp"
 #include "platform/linux/qt_picture.hpp"
 #include "platform/linux/spawn.hpp"
+#include "platform/linux/sway.hpp"
 #include "support/qt.hpp"
 #include "support/temp_dir.hpp"
 
@@ -156,6 +162,7 @@ class DesktopSetters : public testing::TempDirTest {
         SetEnv("ORNAVEL_DESKTOP_RECORD", dir.file("calls"));
         SetEnv("ORNAVEL_DESKTOP_FAIL", "");
         SetEnv("ORNAVEL_DESKTOP_WARN", "");
+        SetEnv("ORNAVEL_DESKTOP_OUTPUT", "");
         for (const char* name : {"DESKTOP_SESSION", "WAYLAND_DISPLAY", "SWAYSOCK", "DISPLAY"}) {
             SetEnv(name, "");
         }
@@ -237,12 +244,14 @@ class DesktopSetters : public testing::TempDirTest {
         return "";
     }
 
-    // The files "wallpaper-*" beside `wallpaper`.
-    static std::vector<std::string> Handed(const std::string& wallpaper) {
+    // The files "wallpaper-*" beside `wallpaper`, or only those handed to `desktop`.
+    static std::vector<std::string> Handed(const std::string& wallpaper,
+                                           const std::string& desktop = "") {
+        const std::string prefix = "wallpaper-" + (desktop.empty() ? "" : desktop + "-");
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(fs::path(wallpaper).parent_path())) {
             const std::string name = entry.path().filename().string();
-            if (name.rfind("wallpaper-", 0) == 0) names.push_back(entry.path().string());
+            if (name.rfind(prefix, 0) == 0) names.push_back(entry.path().string());
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -258,7 +267,7 @@ class DesktopSetters : public testing::TempDirTest {
     if (file.parent_path() != fs::path(wallpaper).parent_path()) {
         return ::testing::AssertionFailure() << handed << " is not beside " << wallpaper;
     }
-    static const std::regex name("wallpaper-[0-9a-f]{16}\\.bmp");
+    static const std::regex name("wallpaper-[a-z0-9]+-[0-9a-f]{16}\\.bmp");
     if (!std::regex_match(file.filename().string(), name)) {
         return ::testing::AssertionFailure() << "named " << file.filename();
     }
@@ -306,6 +315,42 @@ TEST_F(DesktopSetters, EveryInstallHandsTheDesktopANewNameAndLeavesNoOldOnes) {
         before = handed;
     }
     EXPECT_EQ(ReadFile(path), "third");
+}
+
+// One account, two desktops: each still finds the picture it was handed last when the other one
+// installs, and only its own older names go.
+TEST_F(DesktopSetters, EachDesktopKeepsItsLatestNameWhileAnotherInstalls) {
+    Fake("plasma-apply-wallpaperimage");
+    const std::string path = Wallpaper("windows");
+    // A name an earlier version handed, which one of the desktops may still show.
+    const std::string earlier = dir.file("walls/windows/wallpaper-00000000000000ff.bmp");
+    testing::WriteFile(earlier, "shown before the update");
+    auto install = [&](const char* desktop, const char* picture) {
+        testing::WriteFile(path + ".new", picture);
+        fs::rename(path + ".new", path);
+        SetEnv("XDG_CURRENT_DESKTOP", desktop);
+        EXPECT_EQ(Failure(path), "") << desktop;
+    };
+    auto gnomeShows = [&] { return FromUri(Key("org.gnome.desktop.background", "picture-uri")); };
+    auto kdeShows = [&] {
+        const auto calls = Calls();
+        return calls.empty() || calls.back().size() < 2 ? std::string() : calls.back()[1];
+    };
+
+    install("GNOME", "red");
+    const std::string gnome = gnomeShows();
+    install("KDE", "green");
+    const std::string kde = kdeShows();
+    EXPECT_EQ(ReadFile(gnome), "red") << "GNOME's picture stays for its next login";
+    EXPECT_EQ(ReadFile(kde), "green");
+
+    install("GNOME", "blue");
+    EXPECT_FALSE(fs::exists(gnome)) << "GNOME's older name goes";
+    EXPECT_EQ(ReadFile(gnomeShows()), "blue");
+    EXPECT_EQ(ReadFile(kde), "green") << "KDE's picture stays";
+    std::vector<std::string> kept = {earlier, gnomeShows(), kde};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(Handed(path), kept) << "one name per desktop, and the earlier version's";
 }
 
 TEST_F(DesktopSetters, APlacementOfNoPictureBecomesZoomSoThatThePictureShows) {
@@ -406,8 +451,8 @@ TEST_F(DesktopSetters, ProgramsGetThePathAsOneArgument) {
         SetEnv("XDG_CURRENT_DESKTOP", "sway");
         ASSERT_EQ(Failure(path), "");
         calls = Calls();
-        ASSERT_EQ(calls.size(), 1u);
-        const std::vector<std::string> handedFiles = Handed(path);
+        ASSERT_EQ(calls.size(), 2u) << "the picture, then a look at the config";
+        const std::vector<std::string> handedFiles = Handed(path, "sway");
         ASSERT_EQ(handedFiles.size(), 1u);
         EXPECT_EQ(calls[0],
                   (std::vector<std::string>{"swaymsg", "output", "*", "bg",
@@ -440,6 +485,79 @@ TEST_F(DesktopSetters, FailuresNameTheDesktopAndWhatFailedAndKeepThePictureShown
     SetEnv("WAYLAND_DISPLAY", "");
     EXPECT_NE(Failure(path), "") << "no desktop and no display";
     EXPECT_EQ(Handed(path), shown);
+}
+
+// sway forgets its wallpaper when it ends. After an install the user is told, once in a run, the
+// config line that sets it again at every start, unless the running sway's config has it.
+TEST_F(DesktopSetters, OnSwayTheLineThatKeepsTheWallpaperIsToldOnceWhenTheConfigLacksIt) {
+    Fake("swaymsg");
+    SetEnv("XDG_CURRENT_DESKTOP", "sway");
+    const std::string line = linux_desktop::SwayRestoreLine(linux_desktop::RunningProgram());
+    auto config = [](const std::string& text) {
+        QJsonObject reply;
+        reply["config"] = QString::fromStdString(text);
+        SetEnv("ORNAVEL_DESKTOP_OUTPUT", QJsonDocument(reply).toJson().toStdString());
+    };
+    std::vector<std::string> told;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        told.push_back(box->text().toStdString());
+        box->accept();
+    });
+    watch.start(20);
+    const std::string path = Wallpaper("windows");
+
+    config("output * bg #000000 solid_color\n" + line + "\n");
+    ASSERT_EQ(Failure(path), "");
+    EXPECT_TRUE(told.empty()) << "the config has the line";
+
+    config("output * bg #000000 solid_color\n# " + line + "\n");
+    ASSERT_EQ(Failure(path), "");
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("\n" + line), std::string::npos) << told[0];
+    ASSERT_EQ(Failure(path), "");
+    EXPECT_EQ(told.size(), 1u) << "told once";
+}
+
+TEST(SwayConfig, TheLineRunsTheProgramThroughSwayAndTheShellWhateverItsPath) {
+    testing::TempDir dir;
+    SetEnv("ORNAVEL_DESKTOP_RECORD", dir.file("calls"));
+    for (const std::string name :
+         {"ornavel", "my apps/it's \"q\" `id` $(id) %u/orn avel", "back\\slash/orn\\avel"}) {
+        const fs::path program = dir.path() / name;
+        fs::create_directories(program.parent_path());
+        fs::create_symlink(ORNAVEL_FAKE_TOOL, program);
+        std::string command = linux_desktop::SwayRestoreLine(program.string());
+        ASSERT_EQ(command.rfind("exec_always ", 0), 0u) << command;
+        command.erase(0, std::string("exec_always ").size());
+        // sway reads backslash escapes in the line, then hands the rest to sh -c.
+        command = std::regex_replace(command, std::regex("\\\\\\\\"), "\\");
+        EXPECT_EQ(Spawn({"sh", "-c", command}).exitCode, 0) << command;
+        const std::string record = ReadFile(dir.file("calls"));
+        fs::remove(dir.file("calls"));
+        EXPECT_EQ(record, program.filename().string() + '\0' + "--restore" + '\0' + "\n")
+            << command;
+    }
+    SetEnv("ORNAVEL_DESKTOP_RECORD", "");
+}
+
+TEST(SwayConfig, TheLineCountsWhereverItRunsTheProgramAtStart) {
+    using linux_desktop::HasSwayRestoreLine;
+    const std::string program = "/opt/my apps/ornavel";
+    const std::string line = linux_desktop::SwayRestoreLine(program);
+    for (const std::string& config : std::vector<std::string>{
+             line, "set $mod Mod4\n  " + line + "  \n", "exec ornavel --restore",
+             "exec_always /usr/bin/ornavel --restore\n", "exec '/opt/other/ornavel' --restore"}) {
+        EXPECT_TRUE(HasSwayRestoreLine(config, program)) << config;
+    }
+    for (const std::string& config : std::vector<std::string>{
+             std::string(), "# " + line, "bindsym Mod4+w exec ornavel --restore", "exec ornavel",
+             "exec other --restore", "exec_always ornavel-old --restore",
+             "exec ornavel --restore-not"}) {
+        EXPECT_FALSE(HasSwayRestoreLine(config, program)) << config;
+    }
 }
 
 // A desktop's tool may leave a helper running in the background that keeps the tool's output
@@ -584,6 +702,24 @@ TEST_F(DesktopSetters, OnPlainX11ThePictureHandedOverIsShown) {
     ASSERT_EQ(Failure(path, Solid(Qt::green)), "");
     EXPECT_TRUE(Handed(path).empty()) << "the root window needs no file";
     EXPECT_EQ(testing::RootWallpaperPixel(5, 5), 0x00FF00u);
+}
+
+// The root window forgets its picture with the X server: the next login puts it back through
+// the autostart entry, which goes again once a desktop that keeps its own setting has the
+// wallpaper.
+TEST_F(DesktopSetters, OnPlainX11TheNextLoginRestoresUntilADesktopKeepsItsOwn) {
+    if (saved_["DISPLAY"].empty()) GTEST_SKIP() << "no X server (DISPLAY is not set)";
+    const std::string entry = linux_desktop::RestoreEntryPath();
+    fs::remove(entry);
+    SetEnv("DISPLAY", saved_["DISPLAY"]);
+    const std::string path = Wallpaper("windows");
+    ASSERT_EQ(Failure(path), "");
+    EXPECT_EQ(ReadFile(entry), linux_desktop::RestoreEntry(linux_desktop::RunningProgram()))
+        << "an entry that starts this very program";
+
+    SetEnv("XDG_CURRENT_DESKTOP", "GNOME");
+    ASSERT_EQ(Failure(path), "");
+    EXPECT_FALSE(fs::exists(entry));
 }
 
 }  // namespace
