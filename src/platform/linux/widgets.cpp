@@ -146,8 +146,10 @@ void ClickList::keyPressEvent(QKeyEvent* event) {
     }
     const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
     if (arrow && event->modifiers() == Qt::NoModifier && selectedItems().isEmpty() && count() > 0) {
-        setCurrentRow(currentRow() < 0 ? 0 : currentRow());
-        currentItem()->setSelected(true);
+        // Made current anew, so that assistive technology hears the focus move to the entry.
+        const int row = currentRow() < 0 ? 0 : currentRow();
+        setCurrentIndex(QModelIndex());
+        setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
         event->accept();
         return;
     }

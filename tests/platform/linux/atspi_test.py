@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The program as a screen reader meets it: started on a private X server with a private session
 bus and accessibility bus, its accessible tree is read over AT-SPI and it is driven with the
-keyboard alone. Usage: atspi_test.py PATH-TO-ORNAVEL"""
+keyboard alone. Where Orca is installed it runs too, and its speech log tells what a user hears.
+Usage: atspi_test.py PATH-TO-ORNAVEL"""
 
 import os
 import shutil
@@ -51,6 +52,15 @@ def as_unprivileged_user(program):
         return subprocess.run(["runuser", "-u", user, "--", sys.executable,
                                os.path.abspath(__file__), program]).returncode
     finally:
+        # What the buses started for the run (gvfsd, dconf-service) may outlive them: every
+        # process of this run's own user goes, then the user.
+        subprocess.run(["pkill", "-KILL", "-u", user], check=False)
+        deadline = time.monotonic() + TIMEOUT
+        while subprocess.run(["pgrep", "-u", user], stdout=subprocess.DEVNULL).returncode == 0:
+            if time.monotonic() > deadline:
+                print("processes of %s are left" % user, file=sys.stderr)
+                break
+            time.sleep(0.1)
         subprocess.run(["userdel", user], check=False)
 
 
@@ -73,7 +83,11 @@ def main():
     finally:
         for server in reversed(servers):
             server.terminate()
-            server.wait(10)
+            try:
+                server.wait(10)
+            except subprocess.TimeoutExpired:
+                server.kill()
+                server.wait()
         shutil.rmtree(home, ignore_errors=True)
 
 
@@ -119,17 +133,18 @@ def run(program, home, launcher, servers):
         listen, "object:state-changed:focused", "object:property-change:accessible-description",
         "window:activate")
 
-    def wait(condition, what):
-        """Dispatches the events that come until `condition` holds, for TIMEOUT seconds at most."""
+    def wait(condition, what, timeout=TIMEOUT):
+        """Dispatches the events that come until `condition` holds, for `timeout` seconds at
+        most."""
         context = GLib.MainContext.default()
-        deadline = time.monotonic() + TIMEOUT
+        deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             result = condition()
             if result:
                 return result
             GLib.timeout_add(50, lambda: False)
             context.iteration(True)
-        check(False, "waited %.0f s for %s" % (TIMEOUT, what))
+        check(False, "waited %.0f s for %s" % (timeout, what))
         return None
 
     def application():
@@ -160,8 +175,45 @@ def run(program, home, launcher, servers):
         return any(e[0] == "object:state-changed:focused" and e[4] == 1 and e[1] == role
                    and e[2] == name for e in heard)
 
+    orca_said = []
+
+    def spoken(text):
+        """True once Orca has said `text` (or something holding it)."""
+        return any(text in said for said in orca_said)
+
     def key(*names):
         subprocess.run(["xdotool", "key", "--delay", "50"] + list(names), env=env, check=True)
+
+    # Orca first, as a user starts it before the programs it reads; it is ready once it speaks.
+    # Its debug log, where it writes what it says, goes to a terminal, so that each line comes as
+    # it is written.
+    orca = shutil.which("orca")
+    if orca:
+        master, terminal = os.openpty()
+        servers.append(subprocess.Popen([orca, "-u", os.path.join(home, "orca"),
+                                         "--debug-file", "/dev/stderr"], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=terminal))
+        os.close(terminal)
+        pending = [b""]
+
+        def read_orca(fd, _condition):
+            try:
+                chunk = os.read(fd, 65536)
+            except OSError:  # Orca has gone
+                return False
+            lines = (pending[0] + chunk).split(b"\n")
+            pending[0] = lines.pop()
+            for line in lines:
+                text = line.decode("utf-8", "replace")
+                if "SPEECH OUTPUT:" in text:
+                    orca_said.append(text.split("SPEECH OUTPUT:", 1)[1].strip())
+            return bool(chunk)
+
+        GLib.io_add_watch(master, GLib.PRIORITY_DEFAULT, GLib.IO_IN | GLib.IO_HUP, read_orca)
+        # Orca takes long to start on a busy machine.
+        wait(lambda: orca_said, "Orca to start speaking", 6 * TIMEOUT)
+    else:
+        print("Orca is not installed: what it would say is not checked")
 
     qt = dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
     ornavel = subprocess.Popen([program], env=qt)
@@ -186,15 +238,27 @@ def run(program, home, launcher, servers):
     # The list has the focus; each arrow key speaks the entry it moves to, and then the size.
     wait(lambda: focused("list", "Список") or any(e[0] == "window:activate" for e in heard),
          "the main window to be active")
+    if orca:
+        wait(lambda: spoken("Список"), "Orca to speak the list", 6 * TIMEOUT)
+    # Orca says only the last of keys pressed in a burst, as a user hears it; each key waits for
+    # what it makes Orca say.
+    def hear(said):
+        if orca:
+            wait(lambda: spoken(said), "Orca to say «%s»" % said, 3 * TIMEOUT)
+
     key("Down")
     wait(lambda: focused("list item", "лес.bmp"), "the first entry to be spoken")
+    hear("лес.bmp")
     wait(lambda: any(e[0].endswith("accessible-description") and e[1] == "list item"
                      and e[2] == "лес.bmp" and e[3] == "3 x 2" for e in heard),
          "the first picture's size to be told with its entry")
+    hear("3 x 2")
     key("Down")
     wait(lambda: focused("list item", "море.bmp"), "the second entry to be spoken")
+    hear("море.bmp")
     wait(lambda: any(e[0].endswith("accessible-description") and e[2] == "море.bmp"
                      and e[3] == "5 x 4" for e in heard), "the second picture's size")
+    hear("5 x 4")
 
     # Return on the list installs the picture.
     wallpaper = os.path.join(data, "ornavel", "wallpaper.bmp")
@@ -204,8 +268,10 @@ def run(program, home, launcher, servers):
     # Tab reaches the folder button and «Установить», and the focus is told.
     key("Tab")
     wait(lambda: focused("push button", "Выбрать папку"), "Tab to speak the folder button")
+    hear("Выбрать папку push button")
     key("Tab")
     wait(lambda: focused("push button", "Установить"), "Tab to speak «Установить»")
+    hear("Установить push button")
 
     # F10, Right and Down open «?»'s list; Return opens the About window.
     key("F10", "Right", "Down", "Return")
@@ -226,9 +292,11 @@ def run(program, home, launcher, servers):
 
     ornavel.terminate()
     ornavel.wait(10)
-    # What a screen reader was told, for the log.
+    # What a screen reader was told, and what Orca said, for the log.
     for event in heard:
         print("heard: %s %s «%s» «%s» %s" % event)
+    for said in orca_said:
+        print("orca said: " + said)
     return 1 if failures else 0
 
 
