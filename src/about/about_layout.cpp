@@ -22,7 +22,7 @@ constexpr Color kLinkColor{0, 0, 192};
 constexpr std::array kControls{
     Control{.name = "Command1", .kind = Kind::Button, .container = "",
             .left = 124, .top = 248, .width = 89, .height = 23,
-            .caption = "Закрыть", .tabIndex = 0},
+            .caption = "Закрыть", .tabIndex = 3},
     Control{.name = "Frame1", .kind = Kind::Frame, .container = "",
             .left = 4, .top = 56, .width = 209, .height = 183},
     Control{.name = "Label11", .kind = Kind::Label, .container = "Frame1",
@@ -31,14 +31,14 @@ constexpr std::array kControls{
     Control{.name = "Label8", .kind = Kind::Label, .container = "Frame1",
             .left = 28, .top = 154, .width = 152, .height = 13,
             .caption = ORNAVEL_SITE_HOST "/forum", .font = kLinkFont, .foreground = kLinkColor,
-            .autoSize = true, .link = true, .tooltip = "Обсудить программу на форуме"},
+            .autoSize = true, .link = true, .tooltip = "Обсудить программу на форуме", .tabIndex = 2},
     Control{.name = "Label7", .kind = Kind::Label, .container = "Frame1",
             .left = 68, .top = 134, .width = 71, .height = 13,
             .caption = "Форум сайта:", .autoSize = true},
     Control{.name = "Label6", .kind = Kind::Label, .container = "Frame1",
             .left = 48, .top = 112, .width = 115, .height = 13,
             .caption = ORNAVEL_SITE_HOST, .font = kLinkFont, .foreground = kLinkColor,
-            .autoSize = true, .link = true, .tooltip = "Посетить сайт программы"},
+            .autoSize = true, .link = true, .tooltip = "Посетить сайт программы", .tabIndex = 1},
     Control{.name = "Label5", .kind = Kind::Label, .container = "Frame1",
             .left = 60, .top = 94, .width = 89, .height = 13,
             .caption = "Сайт программы:", .autoSize = true},
@@ -48,7 +48,8 @@ constexpr std::array kControls{
     Control{.name = "Label3", .kind = Kind::Label, .container = "Frame1",
             .left = 40, .top = 74, .width = 129, .height = 13,
             .caption = ORNAVEL_DEVELOPER_EMAIL, .font = kLinkFont, .foreground = kLinkColor,
-            .autoSize = true, .link = true, .tooltip = "Отправить письмо автору программы"},
+            .autoSize = true, .link = true, .tooltip = "Отправить письмо автору программы",
+            .tabIndex = 0},
     Control{.name = "Label2", .kind = Kind::Label, .container = "Frame1",
             .left = 8, .top = 34, .width = 191, .height = 13,
             .caption = ORNAVEL_DEVELOPER_NAME, .font = {"MS Sans Serif", 8.25, true, false, 204},
@@ -62,7 +63,8 @@ constexpr std::array kControls{
             .caption = "Ornavel", .font = {"Courier New CYR", 15.75, true, false, 204},
             .foreground = Color{64, 0, 0}, .autoSize = true},
     Control{.name = "Image1", .kind = Kind::Image, .container = "",
-            .left = 8, .top = 18, .width = 32, .height = 32, .art = Art::ProgramIcon},
+            .left = 8, .top = 18, .width = 32, .height = 32, .art = Art::ProgramIcon,
+            .decorative = true},
 };
 // clang-format on
 
@@ -77,6 +79,7 @@ const layout::Window kAboutLayout{
     .font = {"MS Sans Serif", 8.25, false, false, 0},
     .icon = Art::ProgramIcon,
     .initialFocus = "Command1",
+    .dialog = true,
     .controls = kControls,
     .menu = {},
 };

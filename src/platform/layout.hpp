@@ -63,6 +63,16 @@ struct Control {
     std::string_view tooltip = {};
     int tabIndex = -1;              // position in the focus order; -1 takes no focus
     std::string_view pattern = {};  // a file list's wildcard patterns
+    // What a screen reader says of the control; none of it changes what is drawn. The name is
+    // `accessibleName`, else the caption of the label `labelledBy`, else the caption; a label
+    // given an `accessibleName` offers its caption as its description.
+    std::string_view accessibleName = {};
+    std::string_view labelledBy = {};
+    // A label whose caption describes the control (for a list, its selected entry), told again
+    // whenever the caption changes.
+    std::string_view describedBy = {};
+    bool decorative = false;             // drawn only: a screen reader passes it by
+    std::string_view returnClicks = {};  // a list: Return clicks this button when it is enabled
 };
 
 struct MenuEntry {
@@ -80,6 +90,7 @@ struct Window {
     Font font;  // the default font of the controls that state none
     Art icon;
     std::string_view initialFocus;
+    bool dialog = false;  // a dialog to assistive technology, closed by Escape
     // Within each container, the first control listed is drawn on top.
     std::span<const Control> controls;
     std::span<const MenuEntry> menu;

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QUrl>
 #include <QWindow>
+#include <vector>
 
 #include "about/about_layout.hpp"
 #include "support/qt.hpp"
@@ -28,6 +29,16 @@ namespace {
 using testing::App;
 using testing::Child;
 using testing::WhenModal;
+
+// Presses `key` on the About window's focused control, which should close the window; a window
+// left open fails the test and is closed, so that the test goes on.
+void PressToClose(QWidget* window, Qt::Key key) {
+    QTest::keyClick(window->focusWidget(), key);
+    if (window->isVisible()) {
+        ADD_FAILURE() << "the key left the About window open";
+        window->close();
+    }
+}
 
 class AboutWindowTest : public ::testing::Test {
   protected:
@@ -51,7 +62,7 @@ class AboutWindowTest : public ::testing::Test {
     QWidget owner;
 };
 
-TEST_F(AboutWindowTest, IsModalCentredAndClosedOnlyByItsButtonOrCloseBox) {
+TEST_F(AboutWindowTest, IsModalCentredAndClosedByEscapeItsButtonOrCloseBox) {
     About about;
     QWidget* shown = nullptr;
     bool blocked = false;
@@ -69,14 +80,17 @@ TEST_F(AboutWindowTest, IsModalCentredAndClosedOnlyByItsButtonOrCloseBox) {
         EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
         EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
         EXPECT_EQ(window->focusWidget(), Child<QWidget>(window, "Command1"));
-        QTest::keyClick(window, Qt::Key_Escape);
-        EXPECT_TRUE(window->isVisible()) << "Escape leaves it open";
-        QTest::mouseClick(Child<QPushButton>(window, "Command1"), Qt::LeftButton);
+        PressToClose(window, Qt::Key_Escape);
     });
     about.Show();
     EXPECT_NE(shown, nullptr);
     EXPECT_TRUE(blocked);
     EXPECT_EQ(about.window(), nullptr) << "the window exists only while shown";
+
+    // Return presses the focused «Закрыть».
+    watch = WhenModal([&](QWidget* window) { PressToClose(window, Qt::Key_Return); });
+    about.Show();
+    EXPECT_EQ(about.window(), nullptr);
 
     // The close box closes it too, and each showing builds it anew.
     bool fresh = false;
@@ -110,6 +124,42 @@ TEST_F(AboutWindowTest, EachLinkOpensItsOwnTargetWithTheDesktopHandler) {
     EXPECT_EQ(recorder.opened, (QStringList{kMailTarget, kSiteTarget, kForumTarget}));
     EXPECT_EQ(tips, (QStringList{"Отправить письмо автору программы", "Посетить сайт программы",
                                  "Обсудить программу на форуме"}));
+}
+
+TEST_F(AboutWindowTest, TheLinksAreReachedWithTabAndOpenedWithReturnOrSpace) {
+    // A focus frame shows only in the active window: no other window competes for that here.
+    owner.hide();
+    About about;
+    std::vector<QString> order;
+    bool framed = false;
+    auto watch = WhenModal([&](QWidget* window) {
+        if (!QTest::qWaitForWindowActive(window)) {
+            ADD_FAILURE() << "the About window never became active";
+            window->close();
+            return;
+        }
+        auto* mail = Child<QLabel>(window, "Label3");
+        const QImage unfocused = mail->grab().toImage();
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+            order.push_back(window->focusWidget()->objectName());
+        }
+        QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(window->focusWidget(), mail);
+        // Drawn as before, with a focus frame.
+        EXPECT_TRUE(mail->hasFocus()) << "the About window lost the activation";
+        framed = mail->grab().toImage() != unfocused;
+        QTest::keyClick(mail, Qt::Key_Return);
+        QTest::keyClick(mail, Qt::Key_Tab);
+        QTest::keyClick(window->focusWidget(), Qt::Key_Space);
+        QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(window->focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
+        PressToClose(window, Qt::Key_Escape);
+    });
+    about.Show();
+    EXPECT_EQ(order, (std::vector<QString>{"Label3", "Label6", "Label8", "Command1"}));
+    EXPECT_TRUE(framed) << "a focused link shows the focus";
+    EXPECT_EQ(recorder.opened, (QStringList{kMailTarget, kSiteTarget, kForumTarget}));
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <QLabel>
 #include <QListWidgetItem>
 #include <QPushButton>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/button.hpp"
 #include "platform/label.hpp"
@@ -24,13 +26,21 @@ class QtLabel final : public Label {
         caption_ = caption;
         label_->setText(Q(caption));
         if (autoSize_) label_->adjustSize();
+        // A label named otherwise offers its caption as its description.
+        if (!label_->accessibleName().isEmpty()) label_->setAccessibleDescription(Q(caption));
+        for (const auto& tell : described_) tell(Q(caption));
     }
     std::string Caption() const override { return caption_; }
+    // Called with every new caption: the caption describes another control.
+    void Describes(std::function<void(const QString&)> tell) {
+        described_.push_back(std::move(tell));
+    }
 
   private:
     QLabel* label_;
     bool autoSize_;
     std::string caption_;
+    std::vector<std::function<void(const QString&)>> described_;
 };
 
 class QtButton final : public Button {
@@ -68,6 +78,7 @@ class QtListBox final : public ListBox {
         return selected.front()->data(Qt::UserRole).toByteArray().toStdString();
     }
     int Count() const override { return list_->count(); }
+    void DescribeSelected(const QString& description) { list_->describeSelected(description); }
 
   private:
     ClickList* list_;

@@ -45,7 +45,7 @@ int RestoreWallpaper(const std::string& path) {
         switch (setter) {
             case Setter::X11:
                 SetX11RootWallpaper(
-                    linux_qt::QtPictureOf(*WholePicture(LoadPicture(path))).Whole());
+                    linux_qt::QtPictureOf(*WholePicture(LoadPicture(path, {}))).Whole());
                 break;
             case Setter::Sway:
                 SetSwayWallpaper(path);

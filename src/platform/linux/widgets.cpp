@@ -1,8 +1,11 @@
 #include "platform/linux/widgets.hpp"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 #include "platform/linux/qt_picture.hpp"
 
@@ -67,6 +70,47 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+namespace {
+
+// Return, or Enter on the keypad, without a modifier.
+bool IsReturn(const QKeyEvent* event) {
+    return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+           (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+}  // namespace
+
+void LinkLabel::keyPressEvent(QKeyEvent* event) {
+    if (IsReturn(event) ||
+        (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier)) {
+        event->accept();
+        clicked_();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void LinkLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus()) return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    // Only the keyboard gives a link the focus, so the frame always shows.
+    option.state |= QStyle::State_KeyboardFocusChange;
+    option.backgroundColor = palette().color(backgroundRole());
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+}
+
+void ReturnButton::keyPressEvent(QKeyEvent* event) {
+    if (IsReturn(event)) {
+        event->accept();
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
 ClickList::ClickList(QWidget* parent, std::function<void()> clicked)
     : QListWidget(parent), clicked_(std::move(clicked)) {
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -92,17 +136,35 @@ void ClickList::mousePressEvent(QMouseEvent* event) {
     QListWidget::mousePressEvent(event);
 }
 
-// With nothing selected yet, the first arrow key selects the entry under the focus frame (the
-// first one), instead of moving past it unseen.
+// Return is the list's command. With nothing selected yet, the first arrow key selects the entry
+// under the focus frame (the first one), instead of moving past it unseen.
 void ClickList::keyPressEvent(QKeyEvent* event) {
+    if (IsReturn(event)) {
+        event->accept();
+        if (returned_) returned_();
+        return;
+    }
     const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
     if (arrow && event->modifiers() == Qt::NoModifier && selectedItems().isEmpty() && count() > 0) {
-        setCurrentRow(currentRow() < 0 ? 0 : currentRow());
-        currentItem()->setSelected(true);
+        // Made current anew, so that assistive technology hears the focus move to the entry.
+        const int row = currentRow() < 0 ? 0 : currentRow();
+        setCurrentIndex(QModelIndex());
+        setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
         event->accept();
         return;
     }
     QListWidget::keyPressEvent(event);
+}
+
+void ClickList::describeSelected(const QString& description) {
+    QListWidgetItem* item = currentItem();
+    if (item == nullptr || !item->isSelected()) return;
+    item->setData(Qt::AccessibleDescriptionRole, description);
+    if (QAccessible::isActive()) {
+        QAccessibleEvent told(this, QAccessible::DescriptionChanged);
+        told.setChild(row(item));
+        QAccessible::updateAccessibility(&told);
+    }
 }
 
 void ClickList::clearQuietly() {

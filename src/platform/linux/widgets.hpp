@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTimer>
 #include <functional>
 
@@ -34,16 +35,29 @@ class PictureWidget : public QFrame {
     QPixmap scaled_;
 };
 
-// A label that raises an event when clicked.
+// A label that raises an event when clicked, or when Return, Enter or Space is pressed while it
+// has the focus; it draws a focus frame then.
 class LinkLabel : public QLabel {
   public:
     LinkLabel(QWidget* parent, std::function<void()> clicked);
+    void activate() { clicked_(); }
 
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     std::function<void()> clicked_;
+};
+
+// A push button that Return and Enter press as well as Space.
+class ReturnButton : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A list whose click event fires after a change of the selection, by mouse or keyboard, and after
@@ -54,6 +68,10 @@ class ClickList : public QListWidget {
   public:
     ClickList(QWidget* parent, std::function<void()> clicked);
     void clearQuietly();
+    // Return and Enter call this.
+    void setReturned(std::function<void()> returned) { returned_ = std::move(returned); }
+    // Gives the selected entry a description that a screen reader tells with it, and tells it.
+    void describeSelected(const QString& description);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -61,6 +79,7 @@ class ClickList : public QListWidget {
 
   private:
     std::function<void()> clicked_;
+    std::function<void()> returned_;
     QTimer idle_;
     bool pressedOnSelected_ = false;
 };

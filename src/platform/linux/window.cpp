@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFontInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,6 +18,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/linux/accessibility.hpp"
 #include "platform/linux/controls.hpp"
 #include "platform/linux/qt_picture.hpp"
 #include "platform/linux/runtime.hpp"
@@ -40,15 +42,24 @@ QFont MakeFont(const layout::Font& font, const QFont& fallback) {
     return f;
 }
 
-// The window's own widget: the close box unloads the window.
+// The window's own widget: the close box unloads the window. It is offered the keys its
+// controls leave alone.
 class TopLevel final : public QWidget {
   public:
     std::function<void()> closing;
+    std::function<bool(int key)> key;  // true when the key was handled
 
   protected:
     void closeEvent(QCloseEvent* event) override {
         if (closing) closing();
         event->accept();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->modifiers() == Qt::NoModifier && key && key(event->key())) {
+            event->accept();
+            return;
+        }
+        QWidget::keyPressEvent(event);
     }
 };
 
@@ -85,6 +96,8 @@ class QtWindow final : public Window {
         top_->setWindowIcon(ArtPixmap(layout.icon));
         QFont font = MakeFont(layout.font, QApplication::font());
         top_->setFont(font);
+        SetAccessibleRole(top_, layout.dialog ? QAccessible::Dialog : QAccessible::Window);
+        top_->key = [this](int key) { return Key(key); };
 
         auto* column = new QVBoxLayout(top_);
         column->setContentsMargins(0, 0, 0, 0);
@@ -102,6 +115,7 @@ class QtWindow final : public Window {
         column->setSizeConstraint(QLayout::SetFixedSize);
 
         for (const layout::Control& control : layout.controls) Build(control, font);
+        for (const layout::Control& control : layout.controls) Relate(control);
         // The first control listed in a container is drawn on top.
         for (auto it = layout.controls.rbegin(); it != layout.controls.rend(); ++it) {
             Widget(it->name)->raise();
@@ -172,6 +186,20 @@ class QtWindow final : public Window {
         Dispatch([&] { events_.Click(name); });
     }
 
+    // Escape closes a dialog; F10 opens the first menu, as Alt does.
+    bool Key(int key) {
+        if (key == Qt::Key_Escape && layout_.dialog) {
+            Unload();
+            return true;
+        }
+        auto* bar = top_->findChild<QMenuBar*>("menu");
+        if (key == Qt::Key_F10 && bar != nullptr && !bar->actions().isEmpty()) {
+            bar->setActiveAction(bar->actions().first());
+            return true;
+        }
+        return false;
+    }
+
     void Closed() {
         top_->hide();
         if (loop_) loop_->quit();
@@ -224,6 +252,7 @@ class QtWindow final : public Window {
             case layout::Kind::Label: {
                 QLabel* label = c.link ? new LinkLabel(parent, [this, name] { Raise(name); })
                                        : new QLabel(parent);
+                if (c.link) SetAccessibleRole(label, QAccessible::Link);
                 label->setTextFormat(Qt::PlainText);
                 label->setAlignment(AlignmentOf(c.align) | Qt::AlignTop);
                 if (c.border == layout::Border::Single) {
@@ -237,7 +266,7 @@ class QtWindow final : public Window {
                 break;
             }
             case layout::Kind::Button: {
-                auto* button = new QPushButton(parent);
+                auto* button = new ReturnButton(parent);
                 button->setAutoDefault(false);
                 if (c.art != layout::Art::None) {
                     const QPixmap glyph = ArtPixmap(c.art);
@@ -255,11 +284,17 @@ class QtWindow final : public Window {
             case layout::Kind::Frame: {
                 auto* frame = new QFrame(parent);
                 frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+                SetAccessibleRole(frame, QAccessible::Grouping);
                 widget = frame;
                 break;
             }
             case layout::Kind::ListBox: {
                 auto* list = new ClickList(parent, [this, name] { Raise(name); });
+                if (!c.returnClicks.empty()) {
+                    list->setReturned([this, button = std::string(c.returnClicks)] {
+                        if (GetButton(button).Enabled()) Raise(button);
+                    });
+                }
                 lists_.emplace(name, std::make_unique<QtListBox>(list));
                 widget = list;
                 break;
@@ -273,6 +308,7 @@ class QtWindow final : public Window {
             case layout::Kind::PictureBox: {
                 auto* picture =
                     new PictureWidget(parent, c.kind == layout::Kind::Image, c.autoSize);
+                SetAccessibleRole(picture, QAccessible::Graphic);
                 if (c.border == layout::Border::Sunken) {
                     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
                     picture->setLineWidth(2);
@@ -290,6 +326,8 @@ class QtWindow final : public Window {
         }
         widget->setObjectName(Q(c.name));
         widget->setGeometry(c.left, c.top, c.width, c.height);
+        if (!c.accessibleName.empty()) widget->setAccessibleName(Q(c.accessibleName));
+        if (c.decorative) SetDecorative(widget);
         widget->setFont(MakeFont(c.font, windowFont));
         if (c.foreground) {
             QPalette palette = widget->palette();
@@ -300,7 +338,9 @@ class QtWindow final : public Window {
         // Labels draw no background of their own, so what lies beneath shows through.
         widget->setAutoFillBackground(false);
         widget->setEnabled(c.enabled);
-        widget->setFocusPolicy(c.tabIndex >= 0 && c.visible ? Qt::StrongFocus : Qt::NoFocus);
+        // A click on a link opens it without taking the focus, as on Windows.
+        const Qt::FocusPolicy focus = c.link ? Qt::TabFocus : Qt::StrongFocus;
+        widget->setFocusPolicy(c.tabIndex >= 0 && c.visible ? focus : Qt::NoFocus);
         widget->setVisible(c.visible && c.kind != layout::Kind::Component &&
                            c.kind != layout::Kind::FileList);
         widgets_.emplace(name, widget);
@@ -308,6 +348,27 @@ class QtWindow final : public Window {
         if (c.kind == layout::Kind::Image && c.art != layout::Art::None) {
             GetPictureBox(c.name).SetPicture(
                 std::make_shared<linux_qt::QtPicture>(ArtPixmap(c.art).toImage()));
+        }
+    }
+
+    // Ties a control to the labels that name and describe it.
+    void Relate(const layout::Control& c) {
+        QWidget* widget = Widget(c.name);
+        if (!c.labelledBy.empty()) {
+            auto* label = qobject_cast<QLabel*>(Widget(c.labelledBy));
+            if (label == nullptr) throw std::logic_error("no such label: " + std::string(c.name));
+            label->setBuddy(widget);
+            if (c.accessibleName.empty()) widget->setAccessibleName(label->text());
+        }
+        if (!c.describedBy.empty()) {
+            QtLabel& label = Find(labels_, c.describedBy);
+            if (c.kind == layout::Kind::ListBox) {
+                QtListBox& list = Find(lists_, c.name);
+                label.Describes([&list](const QString& text) { list.DescribeSelected(text); });
+            } else {
+                label.Describes(
+                    [widget](const QString& text) { widget->setAccessibleDescription(text); });
+            }
         }
     }
 
@@ -329,10 +390,10 @@ class QtWindow final : public Window {
     QWidget* client_ = nullptr;
     QEventLoop* loop_ = nullptr;
     std::map<std::string, QWidget*, std::less<>> widgets_;
-    std::map<std::string, std::unique_ptr<Label>, std::less<>> labels_;
+    std::map<std::string, std::unique_ptr<QtLabel>, std::less<>> labels_;
     std::map<std::string, std::unique_ptr<Button>, std::less<>> buttons_;
     std::map<std::string, std::unique_ptr<MenuEntry>, std::less<>> menuEntries_;
-    std::map<std::string, std::unique_ptr<ListBox>, std::less<>> lists_;
+    std::map<std::string, std::unique_ptr<QtListBox>, std::less<>> lists_;
     std::map<std::string, std::unique_ptr<FileList>, std::less<>> fileLists_;
     std::map<std::string, std::unique_ptr<PictureBox>, std::less<>> pictures_;
 };

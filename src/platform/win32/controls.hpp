@@ -29,6 +29,7 @@ class Item {
         : window_(window), spec_(spec), id_(id) {}
     virtual ~Item() = default;
     const layout::Control& spec() const { return spec_; }
+    Win32Window& window() const { return window_; }
     int id() const { return id_; }
     HWND hwnd() const { return hwnd_; }
     void set_hwnd(HWND hwnd) { hwnd_ = hwnd; }

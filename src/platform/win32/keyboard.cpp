@@ -10,7 +10,8 @@
 #include "platform/win32/win32_window.hpp"
 
 // The keyboard focus: the control a window gives it to, and the keys a dialog manager would
-// handle: Tab and Shift+Tab move it along the layout's tab order, Enter presses the focused button.
+// handle: Tab and Shift+Tab move it along the layout's tab order, Enter presses the focused button,
+// Escape closes a dialog; and the keys of the program's own controls, links and lists.
 namespace ornavel::platform::win32 {
 
 void Win32Window::Focus(std::string_view name) {
@@ -51,9 +52,32 @@ bool Win32Window::TabFrom(HWND focus, bool backwards) {
     return true;
 }
 
+bool Win32Window::Key(HWND focus, WPARAM key) {
+    if (key == VK_ESCAPE) {
+        if (!layout_.dialog) return false;
+        Unload();
+        return true;
+    }
+    const Item* item = FindByHwnd(focus);
+    if (item == nullptr) return false;
+    const layout::Control& spec = item->spec();
+    if (spec.link && (key == VK_RETURN || key == VK_SPACE)) {
+        Fire(spec.name);
+        return true;
+    }
+    if (!spec.returnClicks.empty() && key == VK_RETURN) {
+        if (GetButton(spec.returnClicks).Enabled()) Fire(spec.returnClicks);
+        return true;
+    }
+    return false;
+}
+
 bool PreTranslate(MSG& message) {
     if (message.message != WM_KEYDOWN) return false;
-    if (message.wParam != VK_TAB && message.wParam != VK_RETURN) return false;
+    if (message.wParam != VK_TAB && message.wParam != VK_RETURN && message.wParam != VK_ESCAPE &&
+        message.wParam != VK_SPACE) {
+        return false;
+    }
     HWND root = GetAncestor(message.hwnd, GA_ROOT);
     wchar_t name[32];
     if (root == nullptr || !GetClassNameW(root, name, 32) || lstrcmpW(name, kWindowClass) != 0) {
@@ -65,11 +89,12 @@ bool PreTranslate(MSG& message) {
         return window->TabFrom(message.hwnd, GetKeyState(VK_SHIFT) < 0);
     }
     // Enter presses the focused button, as in a dialog.
-    if (GetClassNameW(message.hwnd, name, 32) && lstrcmpiW(name, L"Button") == 0) {
+    if (message.wParam == VK_RETURN && GetClassNameW(message.hwnd, name, 32) &&
+        lstrcmpiW(name, L"Button") == 0) {
         SendMessageW(message.hwnd, BM_CLICK, 0, 0);
         return true;
     }
-    return false;
+    return window->Key(message.hwnd, message.wParam);
 }
 
 }  // namespace ornavel::platform::win32

@@ -16,9 +16,9 @@
 
 // A window of the program, built from its layout table. Its parts live in files of their own:
 // window.cpp builds it and dispatches its messages, window_show.cpp shows and closes it, menu.cpp
-// builds its menu bar, scaling.cpp places its controls and makes its fonts for the window's DPI,
-// transparent_label.cpp paints what lies beneath a transparent label, keyboard.cpp moves the
-// focus; controls.hpp holds the controls themselves.
+// builds its menu bar, accessible.cpp tells assistive technology about it, scaling.cpp places its
+// controls and makes its fonts for the window's DPI, transparent_label.cpp paints what lies beneath
+// a transparent label, keyboard.cpp moves the focus; controls.hpp holds the controls themselves.
 namespace ornavel::platform::win32 {
 
 // The window classes of frames and of images and picture boxes.
@@ -51,7 +51,16 @@ class Win32Window final : public Window {
     void Repaint(const Item& item);
     LRESULT Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool TabFrom(HWND focus, bool backwards);
+    // The keys a window handles itself, pressed on `focus`: Escape closes a dialog, Return, Enter
+    // and Space press a link, Return and Enter give a list's command. True when handled.
+    bool Key(HWND focus, WPARAM key);
     bool Destroyed() const { return hwnd_ == nullptr; }
+    // A dialog to assistive technology, closed by Escape.
+    bool IsDialog() const { return layout_.dialog; }
+    // The text a control holds (a label's caption), "" for a control that is not there.
+    std::wstring TextOf(std::string_view name) const;
+    // Raises the control's event, as a click does.
+    void Activate(std::string_view name) { Fire(name); }
 
   private:
     template <typename T>
@@ -66,6 +75,7 @@ class Win32Window final : public Window {
     Item* FindByHwnd(HWND hwnd);
     void Fire(std::string_view name);
     void BuildMenu();
+    void PlaceLabelsBeforeTheirControls();
     void LayOut();
     // Takes the scale of the monitor the window moved to, at the position the system suggests.
     void ChangeDpi(UINT dpi, const RECT& suggested);
@@ -95,5 +105,11 @@ class Win32Window final : public Window {
 
 // The window that `hwnd`, a top-level window of the program or one of its frames, belongs to.
 Win32Window* WindowOf(HWND hwnd);
+
+// Lets the control answer assistive technology with what its layout entry says (accessible.cpp).
+void MakeAccessible(Item& item);
+// The answer to WM_GETOBJECT for a control or a window: the system's proxy for it with the
+// layout's role, name and description; 0 when the object asked for is not the client.
+LRESULT AnswerAccessible(HWND hwnd, WPARAM wParam, LPARAM lParam);
 
 }  // namespace ornavel::platform::win32

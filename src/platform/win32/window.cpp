@@ -170,12 +170,17 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
                 if (spec.tabIndex >= 0) childStyle |= WS_TABSTOP;
                 void* param = spec.kind == layout::Kind::Frame ? static_cast<void*>(this)
                                                                : static_cast<void*>(item.get());
+                // A button showing a picture holds its name as its text, which it does not draw.
+                const std::string_view text =
+                    spec.kind == layout::Kind::Button && spec.caption.empty() ? spec.accessibleName
+                                                                              : spec.caption;
                 HWND child = CreateWindowExW(
-                    exStyle, className, Wide(std::string(spec.caption)).c_str(), childStyle,
-                    spec.left, spec.top, spec.width, spec.height, item->container,
+                    exStyle, className, Wide(std::string(text)).c_str(), childStyle, spec.left,
+                    spec.top, spec.width, spec.height, item->container,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), param);
                 if (child == nullptr) throw std::runtime_error("не удалось создать элемент окна");
                 item->set_hwnd(child);
+                MakeAccessible(*item);
                 // The first control listed lies on top within its container.
                 SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0,
                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -192,6 +197,7 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
             }
             items_.push_back(std::move(item));
         }
+        PlaceLabelsBeforeTheirControls();
         LayOut();
     } catch (...) {
         DestroyWindow(hwnd_);
@@ -263,6 +269,11 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
                     Fire(list->spec().name);
                 }
                 return 0;
+            }
+            break;
+        case WM_GETOBJECT:
+            if (top && layout_.dialog) {
+                if (const LRESULT answer = AnswerAccessible(hwnd, wParam, lParam)) return answer;
             }
             break;
         case WM_CTLCOLORSTATIC: {
@@ -337,6 +348,34 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             break;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+std::wstring Win32Window::TextOf(std::string_view name) const {
+    for (const auto& item : items_) {
+        if (item->spec().name != name || item->hwnd() == nullptr) continue;
+        const int length = GetWindowTextLengthW(item->hwnd());
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        text.resize(
+            static_cast<std::size_t>(GetWindowTextW(item->hwnd(), text.data(), length + 1)));
+        return text;
+    }
+    return {};
+}
+
+// Tools that name a control by the label before it in the Z-order find its label there. Neither
+// overlaps the other, so the drawing stays the same.
+void Win32Window::PlaceLabelsBeforeTheirControls() {
+    for (const auto& item : items_) {
+        const std::string_view labelName = item->spec().labelledBy;
+        if (labelName.empty() || item->hwnd() == nullptr) continue;
+        for (const auto& label : items_) {
+            if (label->spec().name != labelName || label->hwnd() == nullptr) continue;
+            HWND before = GetWindow(item->hwnd(), GW_HWNDPREV);
+            if (before == label->hwnd()) break;
+            SetWindowPos(label->hwnd(), before != nullptr ? before : HWND_TOP, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
 }
 
 int ControlId(const layout::Window& window, std::string_view name) {

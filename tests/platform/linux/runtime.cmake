@@ -43,3 +43,19 @@ add_test(NAME linux_install
          COMMAND "${CMAKE_COMMAND}" -DBUILD=${CMAKE_BINARY_DIR}
                  -DPREFIX=${CMAKE_BINARY_DIR}/install-check -DAPP_ID=${ORNAVEL_APP_ID}
                  -P "${install_check}")
+
+# What assistive technology is told of the windows, and the keyboard's reach.
+ornavel_test(linux_accessibility_test GUI
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/accessibility_test.cpp
+    LIBS ornavel_app ornavel_about Qt6::Test)
+# The program as a screen reader meets it, over AT-SPI on buses of its own (at-spi2-core,
+# python3-pyatspi) and through Orca's speech log (orca), driven with the keyboard alone.
+# Debian's pyatspi is a module of Debian's own Python, whichever other Python comes first on the
+# PATH.
+find_program(ORNAVEL_DEBIAN_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+if(ORNAVEL_DEBIAN_PYTHON)
+    add_test(NAME linux_atspi
+             COMMAND "${ORNAVEL_DEBIAN_PYTHON}" "${CMAKE_CURRENT_LIST_DIR}/atspi_test.py"
+                     "$<TARGET_FILE:ornavel>")
+    set_tests_properties(linux_atspi PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+endif()
