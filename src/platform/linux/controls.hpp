@@ -68,9 +68,11 @@ class QtListBox final : public ListBox {
   public:
     explicit QtListBox(ClickList* list) : list_(list) {}
     void Clear() override { list_->clearQuietly(); }
+    // The item is complete before the list takes it, so the list hears of it once.
     void Append(const std::string& text) override {
-        auto* item = new QListWidgetItem(Q(text), list_);
+        auto* item = new QListWidgetItem(Q(text));
         item->setData(Qt::UserRole, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+        list_->addItem(item);
     }
     std::string SelectedText() const override {
         const auto selected = list_->selectedItems();

@@ -1,20 +1,17 @@
-// Qt first: Xlib's macros (None, Bool, Status) would break Qt's headers.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
 #include <QList>
-
-#include "platform/linux/runtime.hpp"
-
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
-#include <X11/Xlib.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "platform/linux/runtime.hpp"
 
 namespace ornavel::platform::linux_qt {
 namespace {
@@ -56,13 +53,12 @@ bool CanReachX11(std::string& problem) {
         problem = "переменная DISPLAY не задана";
         return false;
     }
-    Display* connection = XOpenDisplay(nullptr);
-    if (!connection) {
-        problem = "не удалось подключиться к X-серверу " + display;
-        return false;
-    }
-    XCloseDisplay(connection);
-    return true;
+    // A bare connection: its setup, one exchange with the server, tells whether Qt can reach it.
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool reached = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    if (!reached) problem = "не удалось подключиться к X-серверу " + display;
+    return reached;
 }
 
 // As the Wayland client library finds its compositor: WAYLAND_DISPLAY (default wayland-0), a

@@ -45,6 +45,22 @@ TEST_F(FileListTest, HugeNumbersInNamesStillCompareByValue) {
                                     "p100000000000000000000000.jpg"));
 }
 
+// Many names, the order decided by any byte: in the first characters, far past them, or only by
+// case.
+TEST_F(FileListTest, AFolderOfManyNamesComesInNaturalOrder) {
+    std::vector<std::string> expected;
+    for (int i = 0; i < 700; ++i) expected.push_back("DSC_" + std::to_string(i) + ".jpg");
+    for (const char* name : {"holiday at the sea, day 2.bmp", "holiday at the sea, day 10.bmp",
+                             "Holiday at the sea, Day 10.bmp", "holiday at the sea, day 10.jpg"}) {
+        expected.push_back(name);
+    }
+    for (auto it = expected.rbegin(); it != expected.rend(); ++it) Touch({*it});
+    Touch({"DSC_1.txt", "holiday at the sea, day 3.png"});
+    std::vector<std::string> sorted = expected;
+    std::swap(sorted[702], sorted[701]);  // "Holiday" comes before "holiday", as bytes do
+    EXPECT_EQ(List(), sorted);
+}
+
 TEST_F(FileListTest, TakesPlainFilesAndLinksToThemMatchingAnyPattern) {
     Touch({"photo.JPG", "scan.Bmp", "notes.txt", "archive.jpg.gz", "jpg", ".jpg"});
     fs::create_directory(dir.path() / "folder.jpg");
