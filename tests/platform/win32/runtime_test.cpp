@@ -90,6 +90,19 @@ HWND Button(HWND window, std::string_view name) {
     return GetDlgItem(window, win32::ControlId(kLayout, name));
 }
 
+// Waits until the thread of `button` has handled what was posted to its window before the call,
+// and what those handlers posted in turn: the button's pushed look, which nothing else changes
+// here, is set and then cleared again through the queue. Ends early when the window is gone.
+void Settle(HWND button) {
+    for (const bool pushed : {true, false}) {
+        PostMessageW(button, BM_SETSTATE, pushed, 0);
+        WaitFor("the window to handle a message posted after the others", [&] {
+            const bool shown = (SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+            return !IsWindow(button) || shown == pushed;
+        });
+    }
+}
+
 class Runtime : public ::testing::Test {
   protected:
     void SetUp() override { SKIP_WITHOUT_DISPLAY(); }
@@ -131,7 +144,7 @@ TEST_F(Runtime, AModalWindowBlocksTheOtherUntilUnloadedAndDisabledButtonsRaiseNo
     bool returned = false, stillModal = false;
     events.onGo = [&] {
         second = LoadWindow(kSecondLayout, secondEvents);
-        // Its "Go", clicked after Escape through the same queue, finds the window still modal.
+        // Its "Go", clicked once Escape has been handled, finds the window still modal.
         secondEvents.onGo = [&] {
             stillModal = !returned;
             second->Unload();
@@ -148,6 +161,7 @@ TEST_F(Runtime, AModalWindowBlocksTheOtherUntilUnloadedAndDisabledButtonsRaiseNo
         firstDisabled = !IsWindowEnabled(window);
         SendMessageW(GetDlgItem(other, win32::ControlId(kSecondLayout, "Off")), BM_CLICK, 0, 0);
         PostMessageW(other, WM_KEYDOWN, VK_ESCAPE, 1);
+        Settle(GetDlgItem(other, win32::ControlId(kSecondLayout, "Off")));
         PostMessageW(GetDlgItem(other, win32::ControlId(kSecondLayout, "Go")), BM_CLICK, 0, 0);
         WaitFor("the second window to close", [&] { return !IsWindow(other); });
     });
