@@ -125,7 +125,10 @@ void Main::LoadFolder() {
         failure = e.what();
     }
     List1.Clear();
-    window_->GetPictureBox("Image1").SetPicture(window_->GetPictureBox("Picture1").Picture());
+    // The preview takes Picture1's picture, which is none: it becomes empty. The size text and the
+    // install commands stay as they were.
+    CurrentPicture = nullptr;
+    window_->GetPictureBox("Image1").SetPicture(CurrentPicture);
     FileCount = File1.Count();
     if (FileCount > 0) {
         for (int i = 0; i < FileCount; ++i) List1.Append(File1.Entry(i));
@@ -138,43 +141,46 @@ void Main::LoadFolder() {
 }
 
 void Main::Command2_Click() {
-    if (window_->GetButton("Command1").Enabled()) window_->Focus("Command1");
+    if (InstallEnabled) window_->Focus("Command1");
     ChooseFolder();
 }
 
 void Main::List1_Click() {
     const std::string name = window_->GetListBox("List1").SelectedText();
     if (name.empty()) return;
-    SelectedPath = window_->GetFileList("File1").Folder() + platform::kPathSeparator + name;
+    // File1 was last set to CurrentFolder, and the list holds its entries.
+    SelectedPath = CurrentFolder + platform::kPathSeparator + name;
     auto& Image1 = window_->GetPictureBox("Image1");
     auto& Picture2 = window_->GetPictureBox("Picture2");
     auto& Label3 = window_->GetLabel("Label3");
     auto& Label4 = window_->GetLabel("Label4");
-    platform::PicturePtr picture;
     try {
-        picture = platform::LoadPicture(SelectedPath, PreviewSize());
+        CurrentPicture = platform::LoadPicture(SelectedPath, PreviewSize());
     } catch (const platform::Error& e) {
         // Nothing is left that could be installed by mistake.
-        Image1.SetPicture(nullptr);
-        Picture2.SetPicture(nullptr);
+        CurrentPicture = nullptr;
+        Image1.SetPicture(CurrentPicture);
+        Picture2.SetPicture(CurrentPicture);
         Label3.SetCaption("");
         Label4.SetCaption("");
         SetInstallEnabled(false);
         Report("Не удалось открыть изображение «" + SelectedPath + "»: " + e.what());
         return;
     }
-    Image1.SetPicture(picture);
-    Picture2.SetPicture(Image1.Picture());
+    // One picture, shown by both.
+    Image1.SetPicture(CurrentPicture);
+    Picture2.SetPicture(CurrentPicture);
     // The picture's own size in pixels; Picture2's outer size would add its border.
-    const auto& shown = *Picture2.Picture();
-    Label3.SetCaption(std::to_string(shown.Width()) + " x " + std::to_string(shown.Height()));
-    Label4.SetCaption(Label3.Caption());
+    const std::string size =
+        std::to_string(CurrentPicture->Width()) + " x " + std::to_string(CurrentPicture->Height());
+    Label3.SetCaption(size);
+    Label4.SetCaption(size);
     SetInstallEnabled(true);
 }
 
 void Main::Command1_Click() {
     try {
-        Module1::InstallWallpaper(window_->GetPictureBox("Image1").Picture());
+        Module1::InstallWallpaper(CurrentPicture);
     } catch (const platform::Error& e) {
         Report(e.what());
     }
@@ -192,6 +198,7 @@ void Main::about_mnu_Click() {
 }
 
 void Main::SetInstallEnabled(bool enabled) {
+    InstallEnabled = enabled;
     window_->GetButton("Command1").SetEnabled(enabled);
     window_->GetMenuEntry("Set_select").SetEnabled(enabled);
 }

@@ -9,6 +9,7 @@
 #include "app/event_table.hpp"
 #include "components/dialogs/common_dialog.hpp"
 #include "components/ini/ini.hpp"
+#include "platform/picture.hpp"
 #include "platform/window.hpp"
 
 namespace ornavel {
@@ -45,6 +46,7 @@ class Main : public platform::WindowEvents {
     const std::string& currentFolder() const { return CurrentFolder; }
     int fileCount() const { return FileCount; }
     const std::string& selectedPath() const { return SelectedPath; }
+    const platform::PicturePtr& currentPicture() const { return CurrentPicture; }
 
   private:
     // Command1 and the menu entry Set_select always change state together.
@@ -62,6 +64,11 @@ class Main : public platform::WindowEvents {
     // As many as the folder holds: the file list's count is not cut to 16 bits.
     int FileCount = 0;
     std::string SelectedPath;
+    // The picture previewed, which Command1 installs; none before the first preview and after
+    // the list is filled anew. Image1 and Picture2 show it.
+    platform::PicturePtr CurrentPicture;
+    // Whether Command1 and Set_select are enabled: both start disabled in the layout.
+    bool InstallEnabled = false;
 };
 
 }  // namespace ornavel

@@ -135,7 +135,7 @@ TEST_P(LayoutTest, OnlyTheClickableControlsRaiseClicks) {
     const auto clicksOf = [&](const std::function<void()>& click) {
         events.clicked.clear();
         click();
-        QTest::qWait(20);  // a list's change is raised once the queued input has been handled
+        testing::Settle();  // a list's change is raised once the queued input has been handled
         return events.clicked;
     };
     for (const layout::Control& c : table.controls) {

@@ -25,6 +25,7 @@ using testing::App;
 using testing::Child;
 using testing::ReadFile;
 using testing::SetEnv;
+using testing::Settle;
 using testing::WhenModal;
 using testing::WriteFile;
 
@@ -103,7 +104,7 @@ class MainWindowTest : public testing::TempDirTest {
             }
         });
         Child<QListWidget>(window, "List1")->setCurrentRow(row);
-        QTest::qWait(50);
+        Settle();
         return message;
     }
 
@@ -140,7 +141,7 @@ TEST_F(MainWindowTest, ChoosingAnEntryPreviewsItWithItsOwnSizeAndEnablesInstall)
     auto* list = Child<QListWidget>(window, "List1");
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Up);
-    QTest::qWait(50);
+    Settle();
     EXPECT_EQ(Child<QLabel>(window, "Label3")->text(), "31 x 17");
 }
 
@@ -178,7 +179,7 @@ TEST_F(MainWindowTest, FirstRunAsksForAFolderAndSavesItBeforeListing) {
     auto watch3 = WhenModal([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
-        EXPECT_EQ(dialog->windowTitle(), Main::kFolderPrompt);
+        EXPECT_EQ(dialog->windowTitle(), "Выберите папку с изображениями (.jpg, .gif, .bmp)");
         dialog->setDirectory(QString::fromStdString(folder));
         static_cast<QDialog*>(dialog)->accept();
     });
@@ -188,8 +189,13 @@ TEST_F(MainWindowTest, FirstRunAsksForAFolderAndSavesItBeforeListing) {
 }
 
 TEST_F(MainWindowTest, FirstRunWithTheBrowserCancelledWritesNothing) {
-    auto watch4 = WhenModal([](QWidget* modal) { qobject_cast<QFileDialog*>(modal)->reject(); });
+    bool asked = false;
+    auto watch4 = WhenModal([&](QWidget* modal) {
+        asked = qobject_cast<QFileDialog*>(modal) != nullptr;
+        qobject_cast<QDialog*>(modal)->reject();
+    });
     QWidget* window = Start();
+    EXPECT_TRUE(asked) << "no folder browser came up";
     EXPECT_FALSE(fs::exists(settings()));
     EXPECT_EQ(main_->currentFolder(), "");
     EXPECT_TRUE(Entries(window).isEmpty());
@@ -241,6 +247,32 @@ TEST_F(MainWindowTest, AnotherFolderAfterAPreviewEmptiesThePreviewAndInstallsNot
     QTest::mouseClick(Child<QPushButton>(window, "Command1"), Qt::LeftButton);
     EXPECT_TRUE(message.startsWith("Нет изображения")) << message.toStdString();
     EXPECT_FALSE(fs::exists(dir.file("windows/wallpaper.bmp")));
+}
+
+// The window keeps its folder and its picture itself: the controls only show them, and what they
+// show changing underneath changes neither what a click loads nor what is installed.
+TEST_F(MainWindowTest, TheFolderAndThePictureAreTheWindowsOwnNotReadBackFromItsControls) {
+    const std::string folder = Pictures();
+    SaveFolder(folder);
+    QWidget* window = Start();
+    const fs::path other = dir.path() / "other";
+    fs::create_directories(other);
+    fs::copy_file(fs::path(folder) / "img2.bmp", other / "img10.jpg");
+    main_->window().GetFileList("File1").SetFolder(other.string());
+    EXPECT_EQ(Select(window, 2), "");
+    EXPECT_EQ(main_->selectedPath(), folder + "/img10.jpg");
+    EXPECT_EQ(Child<QLabel>(window, "Label3")->text(), "800 x 600");
+
+    main_->window().GetPictureBox("Image1").SetPicture(nullptr);
+    QString message;
+    auto watch = WhenModal([&](QWidget* modal) {
+        message = qobject_cast<QMessageBox*>(modal)->text();
+        qobject_cast<QMessageBox*>(modal)->accept();
+    });
+    QTest::mouseClick(Child<QPushButton>(window, "Command1"), Qt::LeftButton);
+    EXPECT_EQ(message, "");
+    ASSERT_TRUE(fs::exists(dir.file("windows/wallpaper.bmp")));
+    EXPECT_EQ(fs::file_size(dir.file("windows/wallpaper.bmp")), 54u + 800u * 3u * 600u);
 }
 
 TEST_F(MainWindowTest, TheFolderButtonMovesTheFocusToInstallFirstWhenItIsEnabled) {
@@ -317,7 +349,7 @@ TEST_F(MainWindowTest, ABurstOfSelectionChangesLoadsOnlyTheEntryItEndsOn) {
     list->setFocus();
     // Six key presses handled before the event loop turns again, as a held key's repeats are.
     for (int i = 0; i < 6; ++i) QTest::keyClick(list, Qt::Key_Down);
-    QTest::qWait(100);
+    Settle();
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_TRUE(main_->selectedPath().ends_with("/f.bmp")) << main_->selectedPath();
     EXPECT_EQ(Child<QLabel>(window, "Label3")->text(), "31 x 17");

@@ -5,10 +5,13 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+
+#include <gtest/gtest.h>
 
 namespace ornavel::testing {
 
@@ -35,6 +38,22 @@ inline QApplication& App() {
     });
     t->start(20);
     return timer;
+}
+
+// Runs the event loop until everything queued before the call has been handled, zero-delay
+// timers included (a list raises its click from one): a sentinel timer of no delay, started now,
+// fires only after every timer due before it. A handler that opened a modal window has shown it
+// by then. Fails the test, saying so, when the sentinel does not come within ten seconds.
+inline void Settle() {
+    QTimer sentinel;
+    sentinel.setSingleShot(true);
+    sentinel.setTimerType(Qt::PreciseTimer);
+    bool fired = false;
+    QObject::connect(&sentinel, &QTimer::timeout, [&fired] { fired = true; });
+    sentinel.start(0);
+    if (!QTest::qWaitFor([&fired] { return fired; }, 10000)) {
+        ADD_FAILURE() << "the event loop did not reach a sentinel timer within 10 s";
+    }
 }
 
 // A widget of the window by its control name.

@@ -27,7 +27,10 @@ class CommonDialogTest : public testing::TempDirTest {
         owner->show();
         previous = QDir::currentPath();
     }
-    void TearDown() override { QDir::setCurrent(previous); }
+    void TearDown() override {
+        QDir::setCurrent(previous);
+        EXPECT_EQ(driven, expected) << "a dialog the test drives never came up";
+    }
 
     platform::WindowHandle handle() {
         return reinterpret_cast<platform::WindowHandle>(owner.get());
@@ -35,7 +38,9 @@ class CommonDialogTest : public testing::TempDirTest {
 
     // Runs `drive` on the dialog the call opens, checking that it is modal over the owner.
     void Drive(std::function<void(QFileDialog*)> drive) {
+        ++expected;
         watch = WhenModal([this, drive = std::move(drive)](QWidget* modal) {
+            ++driven;
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             ASSERT_NE(dialog, nullptr);
             EXPECT_EQ(dialog->parentWidget(), owner.get());
@@ -52,6 +57,8 @@ class CommonDialogTest : public testing::TempDirTest {
     std::unique_ptr<QWidget> owner;
     QString previous;
     std::unique_ptr<QTimer> watch;
+    // Dialogs the test set out to drive, and those that came up and were driven.
+    int expected = 0, driven = 0;
     CommonDialog CD;
 };
 

@@ -38,6 +38,19 @@ int RunWith(const std::function<std::shared_ptr<void>()>& start) {
 // Runs `act` once, as soon as the event loop runs.
 void Soon(std::function<void()> act) { QTimer::singleShot(0, qApp, std::move(act)); }
 
+// Runs `act` once every timer already due has run: a list raises its click from a timer of no
+// delay, and a timer of no delay started later fires after it.
+void AfterDueTimers(std::function<void()> act) {
+    auto* timer = new QTimer(qApp);
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act = std::move(act)] {
+        timer->deleteLater();
+        act();
+    });
+    timer->start(0);
+}
+
 // Runs `act` on the next modal window to appear.
 void OnModal(std::function<void(QWidget*)> act) {
     auto* timer = new QTimer(qApp);
@@ -177,7 +190,7 @@ TEST(ProgramTest, AtOneAndAHalfTimesTheWindowScalesAndThePictureKeepsItsPixels) 
             QWidget* top = Top(m->window());
             top->findChild<QListWidget*>("List1")->setCurrentRow(0);
             // The selection is loaded once the queued events have been handled.
-            Soon([&, top] {
+            AfterDueTimers([&, top] {
                 QWidget* preview = top->findChild<QWidget*>("Image1");
                 ratio = preview->devicePixelRatioF();
                 shot = preview->grab().size();

@@ -131,7 +131,7 @@ TEST_F(RuntimeTest, TheListRaisesItsClickAfterEachSelectionChangeButNotWhenClear
     std::vector<std::string> seen;
     events.onClick = [&] { seen.push_back(box.SelectedText()); };
     // Each change is raised once the events queued before it have been handled.
-    auto settle = [] { QTest::qWait(20); };
+    const auto settle = testing::Settle;
     // The first arrow key in a list with nothing selected selects the first entry.
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Down);

@@ -173,12 +173,23 @@ TEST_F(SettingsFileTest, FailedWritesReturnFalseAndChangeNothing) {
     EXPECT_EQ(EntriesInDir(), 2u);
 }
 
+// Run as the unprivileged user, whom the folder's mode really stops: the superuser would make
+// the temporary file all the same and never reach the rewrite in place.
 TEST_F(SettingsFileTest, WritableFileInAFolderThatTakesNoNewFiles) {
     WriteFile(path, "[Main]\r\nPath=old\r\n");
-    ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
-    EXPECT_TRUE(WritePrivateProfile("Main", "Path", "new", path));
+    const testing::TestUser user = UnprivilegedUser();
+    ASSERT_NE(user.uid, 0u) << "no unprivileged user to run as";
+    ASSERT_EQ(chown(dir.path().c_str(), user.uid, user.gid), 0);
+    ASSERT_EQ(chown(path.c_str(), user.uid, user.gid), 0);
+    AsUnprivilegedUser([&] {
+        ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+        ASSERT_LT(open(dir.file("probe").c_str(), O_WRONLY | O_CREAT, 0644), 0)
+            << "the folder still takes new files";
+        EXPECT_TRUE(WritePrivateProfile("Main", "Path", "new", path));
+        EXPECT_EQ(ReadFile(path), "[Main]\r\nPath=new\r\n");
+        EXPECT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    });
     EXPECT_EQ(ReadFile(path), "[Main]\r\nPath=new\r\n");
-    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
     EXPECT_EQ(EntriesInDir(), 1u);
 }
 
@@ -247,19 +258,28 @@ TEST_F(SettingsFileTest, TemporariesOfKilledWritersGoAtTheNextWriteAndALiveOneSt
     WriteFile(dir.file("other.ini") + kTemporaryMarker + "abcdef", "another file's");
     EXPECT_EQ(EntriesInDir(), 5u);
 
-    // A writer that is still at work keeps its temporary.
-    int pipeFds[2];
+    // A writer that is still at work keeps its temporary. It says when its temporary is there.
+    int pipeFds[2], readyFds[2];
     ASSERT_EQ(pipe(pipeFds), 0);
+    ASSERT_EQ(pipe(readyFds), 0);
     const pid_t live = fork();
     ASSERT_GE(live, 0);
     if (live == 0) {
         alarm(60);
+        close(readyFds[0]);
         ReplacementFile file(dir.file("live.ini"));
         char go;
-        if (write(file.fd(), "[Main]\r\n", 8) != 8 || read(pipeFds[0], &go, 1) != 1) _exit(1);
+        if (write(file.fd(), "[Main]\r\n", 8) != 8 || write(readyFds[1], "r", 1) != 1 ||
+            read(pipeFds[0], &go, 1) != 1) {
+            _exit(1);
+        }
         _exit(file.Commit() ? 0 : 1);
     }
-    while (EntriesInDir() < 6u) usleep(1000);
+    close(readyFds[1]);
+    char ready;
+    ASSERT_EQ(read(readyFds[0], &ready, 1), 1) << "the live writer ended before its temporary";
+    close(readyFds[0]);
+    ASSERT_EQ(EntriesInDir(), 6u);
     ReplacementFile(dir.file("live.ini"));  // sweeps, then is dropped unused
 
     EXPECT_TRUE(WritePrivateProfile("Main", "Path", "new", path));

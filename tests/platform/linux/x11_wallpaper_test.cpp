@@ -14,6 +14,7 @@
 #include <X11/extensions/Xrandr.h>
 
 #include "platform/error.hpp"
+#include "support/environment_skip.hpp"
 #include "support/temp_dir.hpp"
 #include "support/x11_root.hpp"
 #include "support/xvfb.hpp"
@@ -24,13 +25,30 @@ namespace {
 using testing::RootProperty;
 using testing::SetEnv;
 
+// An X error that no trap expected fails the test, whether the test's own requests or the
+// program's raised it; Xlib's own handler would end the whole test program instead.
+int FailOnError(Display*, XErrorEvent* error) {
+    ADD_FAILURE() << "X error " << int(error->error_code) << " on request "
+                  << int(error->request_code) << "." << int(error->minor_code)
+                  << ", raised outside any trap";
+    return 0;
+}
+
 int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
 
+// Asking after a freed pixmap raises BadDrawable, which is the answer here: only this request's
+// errors are ignored.
 bool PixmapExists(Display* display, Pixmap pixmap) {
+    XSync(display, False);
+    const XErrorHandler previous = XSetErrorHandler(IgnoreErrors);
     Window root;
     int x, y;
     unsigned width, height, border, depth;
-    return XGetGeometry(display, pixmap, &root, &x, &y, &width, &height, &border, &depth) != 0;
+    const bool exists =
+        XGetGeometry(display, pixmap, &root, &x, &y, &width, &height, &border, &depth) != 0;
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return exists;
 }
 
 // Three bands side by side: black, a middle band red above and green below, and blue.
@@ -80,13 +98,15 @@ class X11WallpaperTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const char* display = std::getenv("DISPLAY");
-        if (!display || !*display) GTEST_SKIP() << "no X server (DISPLAY is not set)";
+        if (!display || !*display) SKIP_OR_FAIL_IN_CI("no X server (DISPLAY is not set)");
+        XSetErrorHandler(FailOnError);
         Open();
     }
     void TearDown() override {
         if (display_) XCloseDisplay(display_);
         display_ = nullptr;
         server_.reset();
+        XSetErrorHandler(nullptr);
     }
     // Connects to an X server of the test's own with this screen; false when it does not start.
     bool OwnServer(const std::string& screen) {
@@ -98,8 +118,7 @@ class X11WallpaperTest : public ::testing::Test {
     void Open() {
         if (display_) XCloseDisplay(display_);
         display_ = XOpenDisplay(nullptr);
-        if (!display_) GTEST_SKIP() << "the X server cannot be reached";
-        XSetErrorHandler(IgnoreErrors);
+        if (!display_) SKIP_OR_FAIL_IN_CI("the X server cannot be reached");
     }
     int Width() const { return DisplayWidth(display_, DefaultScreen(display_)); }
     int Height() const { return DisplayHeight(display_, DefaultScreen(display_)); }
@@ -200,7 +219,7 @@ TEST_F(X11WallpaperTest, TransparentPartsShowWhiteAsInTheBitmapFile) {
 // Each monitor gets the whole picture's middle, as a monitor of its own; stretched across both,
 // the left monitor would show the picture's left band.
 TEST_F(X11WallpaperTest, EveryMonitorIsFilledOnItsOwn) {
-    if (!OwnServer("1280x1024x24")) GTEST_SKIP() << "Xvfb does not start here";
+    if (!OwnServer("1280x1024x24")) SKIP_OR_FAIL_IN_CI("Xvfb does not start here");
     const Window root = DefaultRootWindow(display_);
     // As `xrandr --setmonitor NAME GEOMETRY none` makes them: on no output, so the screen's one
     // output keeps its own monitor, which holds both.
@@ -234,7 +253,7 @@ TEST_F(X11WallpaperTest, EveryMonitorIsFilledOnItsOwn) {
 
 // A screen of 16 bits per pixel gets the picture converted to its own pixel layout.
 TEST_F(X11WallpaperTest, AScreenOfAnotherPixelFormatGetsThePictureConverted) {
-    if (!OwnServer("320x240x16")) GTEST_SKIP() << "Xvfb does not start here";
+    if (!OwnServer("320x240x16")) SKIP_OR_FAIL_IN_CI("Xvfb does not start here");
     SetX11RootWallpaper(Bands());
     const Shot shot(display_);
     ASSERT_TRUE(shot.ok());
@@ -246,7 +265,7 @@ TEST_F(X11WallpaperTest, AScreenOfAnotherPixelFormatGetsThePictureConverted) {
 
 // A screen of 256 colours from a palette has no colour channels to convert to.
 TEST_F(X11WallpaperTest, AScreenWithAPaletteIsRefusedWithAReason) {
-    if (!OwnServer("320x240x8")) GTEST_SKIP() << "Xvfb does not start here";
+    if (!OwnServer("320x240x8")) SKIP_OR_FAIL_IN_CI("Xvfb does not start here");
     try {
         SetX11RootWallpaper(Bands());
         ADD_FAILURE() << "a palette screen took the picture";

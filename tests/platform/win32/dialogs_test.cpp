@@ -64,9 +64,8 @@ TEST_F(FolderBrowser, AFolderSelectedByThePathMessageIsChosen) {
         if (dialog == nullptr) return;
         HWND tree = testing::FindDescendant(dialog, 0, WC_TREEVIEWW);
         // Sent until it takes: the browser may still be filling its tree when it is first shown.
-        selected = WaitFor([&] {
+        selected = WaitFor("the folder selected in the browser's tree", [&] {
             SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
-            Sleep(100);
             HTREEITEM item = TreeView_GetSelection(tree);
             return item != nullptr && testing::ItemText(tree, item) == L"by path";
         });
@@ -91,12 +90,19 @@ TEST_F(FolderBrowser, ADriveRootKeepsItsSeparator) {
 }
 
 TEST_F(FolderBrowser, CancelGivesEmptyText) {
+    const auto folder = dir.path() / "selected";
+    std::filesystem::create_directories(folder);
+    bool selected = false;
     std::thread user([&] {
         HWND dialog = WaitForTopWindow(0, kDialogClass);
-        if (dialog != nullptr) SendMessageW(Button(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        if (dialog == nullptr) return;
+        // A folder is selected when the user cancels: cancel gives none the less nothing.
+        selected = SelectFolder(dialog, folder);
+        SendMessageW(Button(dialog, IDCANCEL), BM_CLICK, 0, 0);
     });
     EXPECT_EQ(CommonDialog().OpenFolder("Cancel me", 0), "");
     user.join();
+    EXPECT_TRUE(selected) << "no folder browser came up, or its tree did not take the folder";
 }
 
 // The program's Russian title, and names in scripts beyond any one ANSI code page: the browser
@@ -152,12 +158,16 @@ class FilePicker : public testing::TempDirTest {
         return chosen;
     }
 
-    // Types `name` into the file name box and presses the dialog's Open button.
-    static void TypeAndConfirm(HWND dialog, const std::wstring& name) {
+    // Types `name` into the file name box.
+    static void Type(HWND dialog, const std::wstring& name) {
         HWND box = GetDlgItem(dialog, 0x47c);  // the file name combo box
         if (box != nullptr && ClassOf(box) != L"Edit") box = FindDescendant(box, 0, L"Edit");
         if (box == nullptr) box = GetDlgItem(dialog, 0x480);  // the plain file name box
         SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    }
+    // Types `name` and presses the dialog's Open button.
+    static void TypeAndConfirm(HWND dialog, const std::wstring& name) {
+        Type(dialog, name);
         SendMessageW(Button(dialog, IDOK), BM_CLICK, 0, 0);
     }
 
@@ -209,9 +219,16 @@ TEST_F(FilePicker, ATitleBeyondTheCodePageIsShownAsGiven) {
 }
 
 TEST_F(FilePicker, CancelGivesEmptyText) {
+    std::ofstream(dir.path() / "photo.jpg") << "x";
+    bool shown = false;
     const std::string chosen =
-        Open("Cancel this", std::string(kMask, sizeof kMask - 1),
-             [](HWND dialog) { SendMessageW(Button(dialog, IDCANCEL), BM_CLICK, 0, 0); });
+        Open("Cancel this", std::string(kMask, sizeof kMask - 1), [&](HWND dialog) {
+            shown = true;
+            // A name is typed when the user cancels: cancel gives none the less nothing.
+            Type(dialog, L"photo.jpg");
+            SendMessageW(Button(dialog, IDCANCEL), BM_CLICK, 0, 0);
+        });
+    EXPECT_TRUE(shown) << "no open-file dialog came up";
     EXPECT_EQ(chosen, "");
 }
 

@@ -9,21 +9,29 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
+
+#include "support/environment_skip.hpp"
 
 namespace ornavel::testing {
 
 inline bool HaveDisplay() { return GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0; }
 
 #define SKIP_WITHOUT_DISPLAY() \
-    if (!::ornavel::testing::HaveDisplay()) GTEST_SKIP() << "no X display (DISPLAY is unset)"
+    if (!::ornavel::testing::HaveDisplay()) SKIP_OR_FAIL_IN_CI("no X display (DISPLAY is unset)")
 
-// Polls `condition` until it holds or `milliseconds` have passed; returns its last result.
+// Polls `condition` until it holds; returns true then. After `milliseconds` without it, fails
+// the test saying `what` it waited for, and returns false.
 template <typename Condition>
-bool WaitFor(Condition condition, int milliseconds = 15000) {
+bool WaitFor(std::string_view what, Condition condition, int milliseconds = 60000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
+        if (std::chrono::steady_clock::now() > end) {
+            ADD_FAILURE() << "waited " << milliseconds / 1000.0 << " s in vain for " << what;
+            return false;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
@@ -43,37 +51,72 @@ inline std::wstring ClassOf(HWND window) {
     return name;
 }
 
-// A visible top-level window of process `pid` (0: this process) of class `className`, whose
-// title is `title` when that is given.
-inline HWND FindTopWindow(DWORD pid, const std::wstring& className,
-                          const wchar_t* title = nullptr) {
+// Every top-level window of process `pid` (0: this process) of class `className`, shown or not.
+inline std::vector<HWND> TopWindows(DWORD pid, const std::wstring& className) {
     struct Search {
         DWORD pid;
         const std::wstring& className;
-        const wchar_t* title;
-        HWND found = nullptr;
-    } search{pid == 0 ? GetCurrentProcessId() : pid, className, title};
+        std::vector<HWND> found;
+    } search{pid == 0 ? GetCurrentProcessId() : pid, className, {}};
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
             auto& s = *reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner != s.pid || !IsWindowVisible(window) || ClassOf(window) != s.className) {
-                return TRUE;
-            }
-            if (s.title != nullptr && Text(window) != s.title) return TRUE;
-            s.found = window;
-            return FALSE;
+            if (owner == s.pid && ClassOf(window) == s.className) s.found.push_back(window);
+            return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
+// A visible top-level window of process `pid` (0: this process) of class `className`, whose
+// title is `title` when that is given. With `hiddenToo`, one not yet shown counts as well (a
+// dialog is shown only once its own message loop first runs dry).
+inline HWND FindTopWindow(DWORD pid, const std::wstring& className, const wchar_t* title = nullptr,
+                          bool hiddenToo = false) {
+    for (HWND window : TopWindows(pid, className)) {
+        if ((hiddenToo || IsWindowVisible(window)) && (title == nullptr || Text(window) == title)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// Waits for FindTopWindow to find one; fails the test, naming the window, when none comes.
 inline HWND WaitForTopWindow(DWORD pid, const std::wstring& className,
                              const wchar_t* title = nullptr) {
     HWND found = nullptr;
-    WaitFor([&] { return (found = FindTopWindow(pid, className, title)) != nullptr; });
+    std::string what = "a window of class ";
+    for (wchar_t c : className) what += static_cast<char>(c);
+    if (title != nullptr) what += " with its expected title";
+    WaitFor(what, [&] { return (found = FindTopWindow(pid, className, title)) != nullptr; });
     return found;
+}
+
+// Waits until the thread of `list`, a list box, has handled every message posted to its windows
+// before the call, and what those handlers posted in turn: twice, a change of the list's
+// horizontal extent (which the program never sets, and which shows nowhere without a horizontal
+// scroll bar) is posted behind them and read back. A handler that ran meanwhile has ended, or has
+// made the modal window it opens. Works across processes.
+inline bool Settle(HWND list) {
+    const auto extent = [list] {
+        DWORD_PTR value = 0;
+        SendMessageTimeoutW(list, LB_GETHORIZONTALEXTENT, 0, 0, SMTO_ABORTIFHUNG, 1000, &value);
+        return value;
+    };
+    for (int round = 0; round < 2; ++round) {
+        const DWORD_PTR mark = extent() == 1 ? 2 : 1;
+        if (!PostMessageW(list, LB_SETHORIZONTALEXTENT, mark, 0)) {
+            ADD_FAILURE() << "cannot post to the list: error " << GetLastError();
+            return false;
+        }
+        if (!WaitFor("the program to handle a message posted after the others",
+                     [&] { return extent() == mark; })) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // A descendant of `parent` with control id `id`, or one of class `className`.

@@ -67,13 +67,15 @@ TEST_F(MainWindow, AnotherFolderEmptiesThePreviewAndInstallingNothingWritesNothi
             return FindDescendant(main, win32::ControlId(kMainLayout, name));
         };
         PostMessageW(control("List1"), WM_KEYDOWN, VK_HOME, 1);
-        WaitFor([&] { return Text(control("Label3")) == L"40 x 30"; });
+        WaitFor("the first picture's size", [&] { return Text(control("Label3")) == L"40 x 30"; });
         PostMessageW(main, WM_COMMAND, win32::ControlId(kMainLayout, "select_folder"), 0);
         if (HWND browser = WaitForTopWindow(0, L"#32770")) {
             chosen = testing::SelectFolder(browser, second);
             SendMessageW(GetDlgItem(browser, chosen ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
         }
-        WaitFor([&] { return Text(control("Stat")) == second.wstring(); });
+        WaitFor("the second folder shown",
+                [&] { return Text(control("Stat")) == second.wstring(); });
+        testing::Settle(control("List1"));
         stat = Text(control("Stat"));
         count = static_cast<int>(SendMessageW(control("List1"), LB_GETCOUNT, 0, 0));
         size = Text(control("Label3"));

@@ -90,6 +90,19 @@ HWND Button(HWND window, std::string_view name) {
     return GetDlgItem(window, win32::ControlId(kLayout, name));
 }
 
+// Waits until the thread of `button` has handled what was posted to its window before the call,
+// and what those handlers posted in turn: the button's pushed look, which nothing else changes
+// here, is set and then cleared again through the queue. Ends early when the window is gone.
+void Settle(HWND button) {
+    for (const bool pushed : {true, false}) {
+        PostMessageW(button, BM_SETSTATE, pushed, 0);
+        WaitFor("the window to handle a message posted after the others", [&] {
+            const bool shown = (SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+            return !IsWindow(button) || shown == pushed;
+        });
+    }
+}
+
 class Runtime : public ::testing::Test {
   protected:
     void SetUp() override { SKIP_WITHOUT_DISPLAY(); }
@@ -128,15 +141,19 @@ TEST_F(Runtime, EndProgramEndsAtOnceWithSuccess) {
 TEST_F(Runtime, AModalWindowBlocksTheOtherUntilUnloadedAndDisabledButtonsRaiseNothing) {
     Events events, secondEvents;
     std::unique_ptr<Window> second;
-    bool returned = false;
+    bool returned = false, stillModal = false;
     events.onGo = [&] {
         second = LoadWindow(kSecondLayout, secondEvents);
-        secondEvents.onGo = [&] { second->Unload(); };
+        // Its "Go", clicked once Escape has been handled, finds the window still modal.
+        secondEvents.onGo = [&] {
+            stillModal = !returned;
+            second->Unload();
+        };
         second->ShowModal();
         returned = true;
         EndProgram();
     };
-    bool firstDisabled = false, stillModal = false;
+    bool firstDisabled = false;
     const int status = RunWindow(events, [&](HWND window) {
         PostMessageW(Button(window, "Go"), BM_CLICK, 0, 0);
         HWND other = WaitForTopWindow(0, win32::kWindowClass, L"Second window");
@@ -144,16 +161,15 @@ TEST_F(Runtime, AModalWindowBlocksTheOtherUntilUnloadedAndDisabledButtonsRaiseNo
         firstDisabled = !IsWindowEnabled(window);
         SendMessageW(GetDlgItem(other, win32::ControlId(kSecondLayout, "Off")), BM_CLICK, 0, 0);
         PostMessageW(other, WM_KEYDOWN, VK_ESCAPE, 1);
-        Sleep(200);
-        stillModal = IsWindow(other) && !returned;
+        Settle(GetDlgItem(other, win32::ControlId(kSecondLayout, "Off")));
         PostMessageW(GetDlgItem(other, win32::ControlId(kSecondLayout, "Go")), BM_CLICK, 0, 0);
-        WaitFor([&] { return !IsWindow(other); });
+        WaitFor("the second window to close", [&] { return !IsWindow(other); });
     });
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(firstDisabled);
-    EXPECT_TRUE(stillModal);
+    EXPECT_TRUE(stillModal) << "Escape closed the modal window before its button was clicked";
     EXPECT_TRUE(returned);
-    EXPECT_EQ(secondEvents.clicks, 1);  // "Off" is disabled and raised nothing
+    EXPECT_EQ(secondEvents.clicks, 1);  // "Go" only: "Off" is disabled and raised nothing
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -69,37 +70,52 @@ class Settings : public ornavel::testing::TempDirTest {
     }
 
     // Runs the program until its window is shown: the folder browser, if it opens, chooses
-    // `choose` (cancelled when empty), and every message box is read and closed.
+    // `choose` (cancelled when empty), and every message box is read and closed, each once: a box
+    // is known by its handle, so one that is slow to close is not counted again.
     Shown Start(const fs::path& choose = {}) {
         Shown run;
+        const DWORD program = GetCurrentThreadId();
         std::thread user([&] {
-            HWND main = nullptr;
-            WaitFor([&] {
-                if (HWND box = FindTopWindow(0, L"#32770")) {
-                    // The program's message boxes carry its name; the browser, the shell's.
-                    if (Text(box) != L"Ornavel") {
-                        WaitFor([&] { return FindDescendant(box, 0, WC_TREEVIEWW) != nullptr; });
-                        run.browsed = true;
-                        const bool chosen = !choose.empty() && testing::SelectFolder(box, choose);
-                        SendMessageW(GetDlgItem(box, chosen ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
-                    } else {
-                        run.messages.push_back(DialogText(box));
-                        PostMessageW(box, WM_COMMAND, IDOK, 0);
-                    }
-                    WaitFor([&] { return !IsWindowVisible(box); });
-                    return false;
+            std::set<HWND> seen;
+            const auto take = [&](HWND box) {
+                seen.insert(box);
+                // The program's message boxes carry its name; the browser, the shell's.
+                if (Text(box) != L"Ornavel") {
+                    WaitFor("the browser's folder tree",
+                            [&] { return FindDescendant(box, 0, WC_TREEVIEWW) != nullptr; });
+                    run.browsed = true;
+                    const bool chosen = !choose.empty() && testing::SelectFolder(box, choose);
+                    SendMessageW(GetDlgItem(box, chosen ? IDOK : IDCANCEL), BM_CLICK, 0, 0);
+                } else {
+                    run.messages.push_back(DialogText(box));
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
                 }
-                main = FindTopWindow(0, win32::kWindowClass, L"Ornavel");
-                return main != nullptr;
-            });
-            if (main == nullptr) return;
-            // A message shown after the window would come now.
-            Sleep(300);
-            if (HWND box = FindTopWindow(0, L"#32770")) {
-                run.messages.push_back(DialogText(box));
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            };
+            const auto takeNew = [&](bool hiddenToo) {
+                for (HWND box : testing::TopWindows(0, L"#32770")) {
+                    if (!seen.contains(box) && (hiddenToo || IsWindowVisible(box))) take(box);
+                }
+            };
+            // Generous: the shell's browser comes up slowly in a fresh Wine prefix.
+            HWND main = nullptr;
+            WaitFor(
+                "the main window",
+                [&] {
+                    takeNew(false);
+                    main = FindTopWindow(0, win32::kWindowClass, L"Ornavel");
+                    return main != nullptr;
+                },
+                120000);
+            if (main == nullptr) {
+                // Ends every modal loop and then the program, so the test ends too.
+                PostThreadMessageW(program, WM_QUIT, 0, 0);
+                return;
             }
             HWND list = FindDescendant(main, win32::ControlId(kMainLayout, "List1"));
+            // A message raised once the window is up exists by the time the program has handled
+            // what was posted to it before now.
+            testing::Settle(list);
+            takeNew(true);
             run.listed = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
             run.stat = Text(FindDescendant(main, win32::ControlId(kMainLayout, "Stat")));
             PostMessageW(main, WM_COMMAND, win32::ControlId(kMainLayout, "exit"), 0);

@@ -119,10 +119,9 @@ bool SelectInOtherProcess(HWND browser, const fs::path& folder) {
     const HTREEITEM before = TreeView_GetSelection(tree);
     bool selected = false;
     if (written) {
-        selected = WaitFor([&] {
+        selected = WaitFor("the folder selected in the browser's tree", [&] {
             SendMessageW(browser, wide ? BFFM_SETSELECTIONW : BFFM_SETSELECTIONA, TRUE,
                          reinterpret_cast<LPARAM>(remote));
-            Sleep(200);
             return TreeView_GetSelection(tree) != before;
         });
     }
@@ -204,7 +203,7 @@ class Program : public ornavel::testing::TempDirTest {
             << win32::Utf8(DialogText(browser));
         ASSERT_TRUE(SelectInOtherProcess(browser, folder)) << win32::Utf8(folder.wstring());
         PostMessageW(browser, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(WaitFor([&] { return !IsWindow(browser); }));
+        ASSERT_TRUE(WaitFor("the browser to close", [&] { return !IsWindow(browser); }));
     }
 
     HWND Control(std::string_view name) const {
@@ -214,14 +213,20 @@ class Program : public ornavel::testing::TempDirTest {
         return static_cast<int>(SendMessageW(Control("List1"), LB_GETCOUNT, 0, 0));
     }
     ::testing::AssertionResult Lists(const fs::path& folder, int count) const {
-        if (WaitFor([&] { return ListCount() == count && Text(Control("Stat")) == folder; })) {
+        if (WaitFor("the folder listed",
+                    [&] { return ListCount() == count && Text(Control("Stat")) == folder; })) {
             return ::testing::AssertionSuccess();
         }
         return ::testing::AssertionFailure()
                << ListCount() << " entries of «" << win32::Utf8(Text(Control("Stat")))
                << "»; message: «" << win32::Utf8(DialogText(Message())) << "»";
     }
-    HWND Message() const { return FindTopWindow(process_.dwProcessId, kDialogClass); }
+    // A message box of the program, shown or still about to be.
+    HWND Message() const {
+        return FindTopWindow(process_.dwProcessId, kDialogClass, nullptr, true);
+    }
+    // Waits until the program has handled everything posted to it so far.
+    bool Settle() const { return testing::Settle(Control("List1")); }
 
     fs::path folder_;
     PROCESS_INFORMATION process_{};
@@ -252,14 +257,16 @@ TEST_F(Program, InstalledRemembersTheChosenFolderAndInstallsAPictureForThisUser)
 
     // «Установить» writes the bitmap where this user may write and makes it the wallpaper.
     PostMessageW(Control("List1"), WM_KEYDOWN, VK_HOME, 1);
-    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(Control("Command1")) != FALSE; }));
+    ASSERT_TRUE(WaitFor("the install button enabled",
+                        [&] { return IsWindowEnabled(Control("Command1")) != FALSE; }));
     PostMessageW(Control("Command1"), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return Wallpaper() == UserWallpaper(); }))
+    EXPECT_TRUE(WaitFor("the wallpaper setting", [&] { return Wallpaper() == UserWallpaper(); }))
         << win32::Utf8(Wallpaper()) << " / " << win32::Utf8(DialogText(Message()));
     const auto bmp = ornavel::testing::ReadBmp(win32::Utf8(Wallpaper()));
     EXPECT_TRUE(bmp.valid);
     EXPECT_EQ(bmp.width, 641);
     EXPECT_EQ(bmp.height, 479);
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Message(), nullptr);
     Stop();
 
@@ -267,6 +274,7 @@ TEST_F(Program, InstalledRemembersTheChosenFolderAndInstallsAPictureForThisUser)
     Start(exe);
     WaitForMain();
     EXPECT_TRUE(Lists(folder_, 1));
+    ASSERT_TRUE(Settle());
     EXPECT_EQ(Message(), nullptr);
 }
 
@@ -293,10 +301,10 @@ TEST_F(Program, InstalledSaysAtOnceThatAFolderNamedBeyondTheCodePageWillNotBeRem
                   std::wstring::npos)
             << win32::Utf8(DialogText(box));
         PostMessageW(box, WM_COMMAND, IDOK, 0);
-        ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+        ASSERT_TRUE(WaitFor("the message box to close", [&] { return !IsWindow(box); }));
         WaitForMain();
         EXPECT_TRUE(Lists(folder, 1));
-        Sleep(300);
+        ASSERT_TRUE(Settle());
         EXPECT_EQ(Message(), nullptr) << win32::Utf8(DialogText(Message()));
         EXPECT_FALSE(fs::exists(UserSettings()))
             << ornavel::testing::ReadFile(UserSettings().string());
@@ -308,7 +316,7 @@ TEST_F(Program, InstalledSaysAtOnceThatAFolderNamedBeyondTheCodePageWillNotBeRem
         EXPECT_NE(DialogText(browser).find(kBrowserTitle), std::wstring::npos);
         PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
         WaitForMain();
-        Sleep(300);
+        ASSERT_TRUE(Settle());
         EXPECT_EQ(Message(), nullptr) << win32::Utf8(DialogText(Message()));
         Stop();
     }
