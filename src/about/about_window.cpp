@@ -13,7 +13,7 @@ void About::Show() {
     window_.reset();
 }
 
-void About::Click(std::string_view control) { Dispatch(Handlers(), *this, control); }
+void About::Click(std::string_view control) { RunBoundHandler(Handlers(), *this, control); }
 
 std::span<const Handler<About>> About::Handlers() {
     static constexpr auto kHandlers = std::to_array<Handler<About>>({

@@ -42,7 +42,8 @@ constexpr bool Clickable(const layout::MenuEntry& entry) {
 // layout, and a test checks that for each table, so a click on a control without a handler is
 // a programming error: it throws std::logic_error and runs nothing.
 template <typename Window>
-void Dispatch(std::span<const Handler<Window>> handlers, Window& window, std::string_view control) {
+void RunBoundHandler(std::span<const Handler<Window>> handlers, Window& window,
+                     std::string_view control) {
     for (const Handler<Window>& handler : handlers) {
         if (handler.control == control) {
             (window.*handler.run)();

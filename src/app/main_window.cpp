@@ -51,7 +51,7 @@ void Main::Start() {
     window_->Show();
 }
 
-void Main::Click(std::string_view control) { Dispatch(Handlers(), *this, control); }
+void Main::Click(std::string_view control) { RunBoundHandler(Handlers(), *this, control); }
 
 std::span<const Handler<Main>> Main::Handlers() {
     static constexpr auto kHandlers = std::to_array<Handler<Main>>({
@@ -68,7 +68,7 @@ std::span<const Handler<Main>> Main::Handlers() {
 
 void Main::Form_Load() {
     const std::string settings =
-        platform::ProgramDirectory() + platform::kPathSeparator + "options.ini";
+        platform::SettingsDirectory() + platform::kPathSeparator + "options.ini";
     INI.FileName(settings);
     // A pipe, a device or a huge file in the settings file's place is never read.
     const std::string problem = platform::ProfileFileProblem(settings);
@@ -101,7 +101,7 @@ void Main::RememberFolder() {
     std::string why = platform::ProfileValueProblem(stored, kSettingBuffer);
     if (why.empty()) {
         // On a fresh account the program's settings folder does not exist yet.
-        platform::CreateProgramDirectory();
+        platform::CreateSettingsDirectory();
         INI.WInI("Main", "Path", stored);
         if (INI.RINI("Main", "Path") == CurrentFolder) return;
         const std::string problem = platform::ProfileWriteProblem(INI.FileName());

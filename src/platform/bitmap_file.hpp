@@ -7,8 +7,10 @@
 namespace ornavel::platform {
 
 // A channel of a pixel laid over white by its alpha (0 clear, 255 opaque), rounded to the nearest
-// value: how a desktop, which has no transparency, shows a translucent picture. Both the pixels a
-// picture is shown with and the wallpaper file are made with it, so they agree.
+// value: how a desktop, which has no transparency, shows a translucent picture. The wallpaper file
+// is written with it on both platforms, and so are a bitmap's pixels as the BMP reader gives them
+// and the Windows preview's pixels; the Linux preview draws any other translucent picture over the
+// window's own background.
 constexpr std::uint8_t OnWhite(unsigned channel, unsigned alpha) {
     return static_cast<std::uint8_t>((channel * alpha + 255 * (255 - alpha) + 127) / 255);
 }

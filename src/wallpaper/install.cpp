@@ -24,7 +24,7 @@ bool SameName(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::string WallpaperPath() {
-    return platform::WindowsDirectory() + platform::kPathSeparator + kWallpaperName;
+    return platform::WallpaperDirectory() + platform::kPathSeparator + kWallpaperName;
 }
 
 void SetDesktopWallpaper(const std::string& path, const platform::Picture& picture) {
@@ -42,7 +42,7 @@ void InstallWallpaper(const platform::PicturePtr& picture) {
     try {
         whole = platform::WholePicture(picture);
         // On a fresh account the program's own wallpaper folder does not exist yet.
-        platform::CreateWindowsDirectory();
+        platform::CreateWallpaperDirectory();
         platform::SavePicture(*whole, path);
     } catch (const platform::Error& e) {
         throw platform::Error("Не удалось записать файл обоев «" + path + "»: " + e.what());

@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Windows, HandlerTable,
                          [](const auto& info) { return std::string(info.param.layout->name); });
 
 // A click the table does not know runs nothing and is told loudly, not dropped.
-TEST(Dispatch, AClickOnAControlWithoutAHandlerIsAProgrammingError) {
+TEST(RunBoundHandler, AClickOnAControlWithoutAHandlerIsAProgrammingError) {
     Main main;
     EXPECT_THROW(main.Click("Label1"), std::logic_error);
     EXPECT_THROW(main.Click("command1"), std::logic_error);

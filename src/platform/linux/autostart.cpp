@@ -81,7 +81,7 @@ void MakeDirectories(const std::string& path) {
 
 std::string RestoreEntryPath() {
     // The program's settings folder is $XDG_CONFIG_HOME/ornavel: autostart/ is beside it.
-    return DirectoryOf(ProgramDirectory()) + "/autostart/ornavel-restore.desktop";
+    return DirectoryOf(SettingsDirectory()) + "/autostart/ornavel-restore.desktop";
 }
 
 std::string RestoreEntry(const std::string& program) {

@@ -51,18 +51,18 @@ std::string EnvironmentVariable(const std::string& name) {
     return value ? value : "";
 }
 
-std::string ProgramDirectory() { return XdgDirectory("XDG_CONFIG_HOME", ".config"); }
+std::string SettingsDirectory() { return XdgDirectory("XDG_CONFIG_HOME", ".config"); }
 
-void CreateProgramDirectory() { MakeDirectories(ProgramDirectory()); }
+void CreateSettingsDirectory() { MakeDirectories(SettingsDirectory()); }
 
-std::string WindowsDirectory() {
+std::string WallpaperDirectory() {
     std::string windir = EnvironmentVariable("windir");
     if (!windir.empty()) return windir;
     return XdgDirectory("XDG_DATA_HOME", ".local/share");
 }
 
-void CreateWindowsDirectory() {
-    if (EnvironmentVariable("windir").empty()) MakeDirectories(WindowsDirectory());
+void CreateWallpaperDirectory() {
+    if (EnvironmentVariable("windir").empty()) MakeDirectories(WallpaperDirectory());
 }
 
 std::string CurrentDirectory() {

@@ -43,7 +43,7 @@ namespace linux_qt {
 
 bool Ending() { return ending; }
 
-void Dispatch(const std::function<void()>& handler) {
+void RunReportingErrors(const std::function<void()>& handler) {
     if (ending) return;
     try {
         handler();
@@ -69,7 +69,7 @@ int RunProgram(int argc, char** argv, const std::function<std::shared_ptr<void>(
     QApplication::setApplicationName("ornavel");
     QApplication::setWindowIcon(linux_qt::ArtPixmap(layout::Art::ProgramIcon));
     std::shared_ptr<void> program;
-    linux_qt::Dispatch([&] { program = start(); });
+    linux_qt::RunReportingErrors([&] { program = start(); });
     const int status = ending ? exitStatus : QApplication::exec();
     program.reset();
     return status;

@@ -13,7 +13,7 @@ namespace ornavel::platform::linux_qt {
 
 // Runs a handler. An exception that escapes it is shown with the standard error report and ends
 // the program; once the program is ending, no handler runs any more.
-void Dispatch(const std::function<void()>& handler);
+void RunReportingErrors(const std::function<void()>& handler);
 
 // True once EndProgram or the error report has ended the program.
 bool Ending();

@@ -142,7 +142,7 @@ class QtWindow final : public Window {
     void Focus(std::string_view name) override { Widget(name)->setFocus(Qt::OtherFocusReason); }
 
     void Show() override {
-        Centre();
+        Center();
         top_->show();
         FocusFirst();
     }
@@ -156,7 +156,7 @@ class QtWindow final : public Window {
                 handle->setTransientParent(owner->window()->windowHandle());
             }
         }
-        Centre();
+        Center();
         top_->show();
         FocusFirst();
         QEventLoop loop;
@@ -182,8 +182,8 @@ class QtWindow final : public Window {
         return it->second;
     }
 
-    void Raise(std::string name) {
-        Dispatch([&] { events_.Click(name); });
+    void RaiseClick(std::string name) {
+        RunReportingErrors([&] { events_.Click(name); });
     }
 
     // Escape closes a dialog; F10 opens the first menu, as Alt does.
@@ -205,7 +205,7 @@ class QtWindow final : public Window {
         if (loop_) loop_->quit();
     }
 
-    void Centre() {
+    void Center() {
         top_->adjustSize();
         QScreen* screen = QApplication::primaryScreen();
         if (!screen) return;
@@ -239,7 +239,7 @@ class QtWindow final : public Window {
             action->setObjectName(Q(entry.name));
             action->setEnabled(entry.enabled);
             const std::string name(entry.name);
-            QObject::connect(action, &QAction::triggered, top_, [this, name] { Raise(name); });
+            QObject::connect(action, &QAction::triggered, top_, [this, name] { RaiseClick(name); });
             menuEntries_.emplace(name, std::make_unique<QtMenuEntry>(action));
         }
     }
@@ -250,7 +250,7 @@ class QtWindow final : public Window {
         QWidget* widget = nullptr;
         switch (c.kind) {
             case layout::Kind::Label: {
-                QLabel* label = c.link ? new LinkLabel(parent, [this, name] { Raise(name); })
+                QLabel* label = c.link ? new LinkLabel(parent, [this, name] { RaiseClick(name); })
                                        : new QLabel(parent);
                 if (c.link) SetAccessibleRole(label, QAccessible::Link);
                 label->setTextFormat(Qt::PlainText);
@@ -276,7 +276,7 @@ class QtWindow final : public Window {
                     button->setText(Q(c.caption));
                 }
                 QObject::connect(button, &QPushButton::clicked, top_,
-                                 [this, name] { Raise(name); });
+                                 [this, name] { RaiseClick(name); });
                 buttons_.emplace(name, std::make_unique<QtButton>(button));
                 widget = button;
                 break;
@@ -289,10 +289,10 @@ class QtWindow final : public Window {
                 break;
             }
             case layout::Kind::ListBox: {
-                auto* list = new ClickList(parent, [this, name] { Raise(name); });
+                auto* list = new ClickList(parent, [this, name] { RaiseClick(name); });
                 if (!c.returnClicks.empty()) {
                     list->setReturned([this, button = std::string(c.returnClicks)] {
-                        if (GetButton(button).Enabled()) Raise(button);
+                        if (GetButton(button).Enabled()) RaiseClick(button);
                     });
                 }
                 lists_.emplace(name, std::make_unique<QtListBox>(list));

@@ -53,14 +53,14 @@ std::wstring EntryText(HWND list, long index) {
     return text;
 }
 
-long RoleOf(const layout::Control& spec) {
-    switch (spec.kind) {
+long RoleOf(const layout::Control& entry) {
+    switch (entry.kind) {
         case layout::Kind::Button:
             return ROLE_SYSTEM_PUSHBUTTON;
         case layout::Kind::ListBox:
             return ROLE_SYSTEM_LIST;
         case layout::Kind::Label:
-            return spec.link ? ROLE_SYSTEM_LINK : ROLE_SYSTEM_STATICTEXT;
+            return entry.link ? ROLE_SYSTEM_LINK : ROLE_SYSTEM_STATICTEXT;
         case layout::Kind::Image:
         case layout::Kind::PictureBox:
             return ROLE_SYSTEM_GRAPHIC;
@@ -83,44 +83,44 @@ bool FactsOf(HWND hwnd, Facts& facts) {
         if (window->IsDialog()) facts.role = ROLE_SYSTEM_DIALOG;
         return true;
     }
-    const layout::Control& spec = item->spec();
+    const layout::Control& entry = item->entry();
     Win32Window& window = item->window();
-    facts.role = RoleOf(spec);
-    facts.link = spec.link;
-    if (spec.decorative) {
+    facts.role = RoleOf(entry);
+    facts.link = entry.link;
+    if (entry.decorative) {
         facts.decorative = facts.named = facts.described = true;
         return true;
     }
-    if (!spec.accessibleName.empty()) {
+    if (!entry.accessibleName.empty()) {
         facts.named = true;
-        facts.name = Wide(std::string(spec.accessibleName));
+        facts.name = Wide(std::string(entry.accessibleName));
         // A label named otherwise offers its caption as its description.
-        if (spec.kind == layout::Kind::Label) {
+        if (entry.kind == layout::Kind::Label) {
             facts.described = true;
-            facts.description = window.TextOf(spec.name);
+            facts.description = window.TextOf(entry.name);
         }
-    } else if (!spec.labelledBy.empty()) {
+    } else if (!entry.labelledBy.empty()) {
         facts.named = true;
-        facts.name = window.TextOf(spec.labelledBy);
+        facts.name = window.TextOf(entry.labelledBy);
     }
-    if (spec.link && !spec.tooltip.empty()) {
+    if (entry.link && !entry.tooltip.empty()) {
         facts.described = true;
-        facts.description = Wide(std::string(spec.tooltip));
+        facts.description = Wide(std::string(entry.tooltip));
     }
-    if (spec.kind == layout::Kind::ListBox) {
+    if (entry.kind == layout::Kind::ListBox) {
         // Its entries, which the system's generic proxy (Wine's) does not list.
         facts.entries = static_cast<int>(SendMessageW(hwnd, LB_GETCOUNT, 0, 0));
         facts.selected = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
     }
-    if (!spec.describedBy.empty()) {
-        if (spec.kind == layout::Kind::ListBox) {
+    if (!entry.describedBy.empty()) {
+        if (entry.kind == layout::Kind::ListBox) {
             if (facts.selected >= 0) {
                 facts.describedEntry = facts.selected;
-                facts.entryDescription = window.TextOf(spec.describedBy);
+                facts.entryDescription = window.TextOf(entry.describedBy);
             }
         } else {
             facts.described = true;
-            facts.description = window.TextOf(spec.describedBy);
+            facts.description = window.TextOf(entry.describedBy);
         }
     }
     return true;
@@ -317,11 +317,11 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             break;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
-            if (item->spec().link) InvalidateRect(hwnd, nullptr, TRUE);
+            if (item->entry().link) InvalidateRect(hwnd, nullptr, TRUE);
             break;
         case WM_PAINT:
             // A link with the focus is drawn as always, with a focus frame around it.
-            if (item->spec().link && GetFocus() == hwnd) {
+            if (item->entry().link && GetFocus() == hwnd) {
                 const LRESULT painted = DefSubclassProc(hwnd, message, wParam, lParam);
                 HDC dc = GetDC(hwnd);
                 RECT rect;
@@ -332,7 +332,7 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             }
             break;
         case kPress:
-            item->window().Activate(item->spec().name);
+            item->window().Activate(item->entry().name);
             return 0;
         case WM_NCDESTROY:
             RemovePropW(hwnd, kItemProperty);

@@ -11,7 +11,7 @@ namespace ornavel::platform::win32 {
 
 void LabelItem::SetCaption(const std::string& caption) {
     SetWindowTextW(hwnd_, Wide(caption).c_str());
-    if (spec_.autoSize) window_.Place(*this);
+    if (entry_.autoSize) window_.Place(*this);
     window_.Repaint(*this);
 }
 
@@ -50,16 +50,16 @@ void PictureItem::SetPicture(PicturePtr picture) {
     picture_ = std::move(picture);
     bitmap_ = std::dynamic_pointer_cast<const Bitmap>(picture_);
     DropScaled();
-    if (spec_.autoSize) window_.Place(*this);
+    if (entry_.autoSize) window_.Place(*this);
     window_.Repaint(*this);
 }
 
 float PictureItem::OuterWidth() const {
-    return static_cast<float>(AutoSized() ? bitmap_->Width() + 2 * Border() : spec_.width);
+    return static_cast<float>(AutoSized() ? bitmap_->Width() + 2 * Border() : entry_.width);
 }
 
 float PictureItem::OuterHeight() const {
-    return static_cast<float>(AutoSized() ? bitmap_->Height() + 2 * Border() : spec_.height);
+    return static_cast<float>(AutoSized() ? bitmap_->Height() + 2 * Border() : entry_.height);
 }
 
 void PictureItem::DropScaled() {

@@ -25,10 +25,10 @@ inline constexpr int kSunken = 2;  // border width of images and picture boxes
 // One control of a window, made from its layout entry.
 class Item {
   public:
-    Item(Win32Window& window, const layout::Control& spec, int id)
-        : window_(window), spec_(spec), id_(id) {}
+    Item(Win32Window& window, const layout::Control& entry, int id)
+        : window_(window), entry_(entry), id_(id) {}
     virtual ~Item() = default;
-    const layout::Control& spec() const { return spec_; }
+    const layout::Control& entry() const { return entry_; }
     Win32Window& window() const { return window_; }
     int id() const { return id_; }
     HWND hwnd() const { return hwnd_; }
@@ -37,7 +37,7 @@ class Item {
 
   protected:
     Win32Window& window_;
-    const layout::Control& spec_;
+    const layout::Control& entry_;
     int id_;
     HWND hwnd_ = nullptr;
 };
@@ -71,8 +71,8 @@ class ListItem final : public Item, public ListBox {
 // A hidden control: the file list of its layout entry's pattern.
 class FileListItem final : public Item, public FileList {
   public:
-    FileListItem(Win32Window& window, const layout::Control& spec, int id)
-        : Item(window, spec, id), FileList(std::string(spec.pattern)) {}
+    FileListItem(Win32Window& window, const layout::Control& entry, int id)
+        : Item(window, entry, id), FileList(std::string(entry.pattern)) {}
 };
 
 // Images and picture boxes. An image shows its picture stretched to its inside, from a copy
@@ -85,8 +85,8 @@ class PictureItem final : public Item, public PictureBox {
     PicturePtr Picture() const override { return picture_; }
     float OuterWidth() const override;
     float OuterHeight() const override;
-    bool AutoSized() const { return spec_.autoSize && bitmap_ != nullptr; }
-    int Border() const { return spec_.border == layout::Border::Sunken ? kSunken : 0; }
+    bool AutoSized() const { return entry_.autoSize && bitmap_ != nullptr; }
+    int Border() const { return entry_.border == layout::Border::Sunken ? kSunken : 0; }
     void DropScaled();
     void SetIcon(HICON icon) { icon_ = icon; }
 
@@ -115,15 +115,15 @@ class PlainItem final : public Item {
 
 class MenuItem final : public MenuEntry {
   public:
-    MenuItem(const layout::MenuEntry& spec, HMENU menu, int id)
-        : spec_(spec), menu_(menu), id_(id) {}
+    MenuItem(const layout::MenuEntry& entry, HMENU menu, int id)
+        : entry_(entry), menu_(menu), id_(id) {}
     void SetEnabled(bool enabled) override;
     bool Enabled() const override;
-    const layout::MenuEntry& spec() const { return spec_; }
+    const layout::MenuEntry& entry() const { return entry_; }
     int id() const { return id_; }
 
   private:
-    const layout::MenuEntry& spec_;
+    const layout::MenuEntry& entry_;
     HMENU menu_;
     int id_;
 };

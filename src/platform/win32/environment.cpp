@@ -148,13 +148,13 @@ std::string EnvironmentVariable(const std::string& name) {
     return win32::Utf8(WideVariable(win32::Wide(name).c_str()));
 }
 
-std::string ProgramDirectory() { return win32::Utf8(SettingsPlace().folder); }
+std::string SettingsDirectory() { return win32::Utf8(SettingsPlace().folder); }
 
-void CreateProgramDirectory() { CreateOwnFolder(SettingsPlace()); }
+void CreateSettingsDirectory() { CreateOwnFolder(SettingsPlace()); }
 
-std::string WindowsDirectory() { return win32::Utf8(WallpaperPlace().folder); }
+std::string WallpaperDirectory() { return win32::Utf8(WallpaperPlace().folder); }
 
-void CreateWindowsDirectory() { CreateOwnFolder(WallpaperPlace()); }
+void CreateWallpaperDirectory() { CreateOwnFolder(WallpaperPlace()); }
 
 std::string CurrentDirectory() {
     const DWORD n = GetCurrentDirectoryW(0, nullptr);

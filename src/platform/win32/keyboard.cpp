@@ -16,7 +16,7 @@ namespace ornavel::platform::win32 {
 
 void Win32Window::Focus(std::string_view name) {
     for (auto& item : items_) {
-        if (item->spec().name == name && item->hwnd() != nullptr) {
+        if (item->entry().name == name && item->hwnd() != nullptr) {
             focus_ = item->hwnd();
             if (IsWindowVisible(hwnd_)) SetFocus(focus_);
             return;
@@ -28,14 +28,14 @@ void Win32Window::Focus(std::string_view name) {
 bool Win32Window::TabFrom(HWND focus, bool backwards) {
     std::vector<Item*> order;
     for (auto& item : items_) {
-        if (item->spec().tabIndex >= 0 && item->hwnd() != nullptr &&
+        if (item->entry().tabIndex >= 0 && item->hwnd() != nullptr &&
             IsWindowVisible(item->hwnd()) && IsWindowEnabled(item->hwnd())) {
             order.push_back(item.get());
         }
     }
     if (order.empty()) return false;
     std::stable_sort(order.begin(), order.end(), [](const Item* a, const Item* b) {
-        return a->spec().tabIndex < b->spec().tabIndex;
+        return a->entry().tabIndex < b->entry().tabIndex;
     });
     std::size_t current = order.size();
     for (std::size_t i = 0; i < order.size(); ++i) {
@@ -60,13 +60,13 @@ bool Win32Window::Key(HWND focus, WPARAM key) {
     }
     const Item* item = FindByHwnd(focus);
     if (item == nullptr) return false;
-    const layout::Control& spec = item->spec();
-    if (spec.link && (key == VK_RETURN || key == VK_SPACE)) {
-        Fire(spec.name);
+    const layout::Control& entry = item->entry();
+    if (entry.link && (key == VK_RETURN || key == VK_SPACE)) {
+        RaiseClick(entry.name);
         return true;
     }
-    if (!spec.returnClicks.empty() && key == VK_RETURN) {
-        if (GetButton(spec.returnClicks).Enabled()) Fire(spec.returnClicks);
+    if (!entry.returnClicks.empty() && key == VK_RETURN) {
+        if (GetButton(entry.returnClicks).Enabled()) RaiseClick(entry.returnClicks);
         return true;
     }
     return false;

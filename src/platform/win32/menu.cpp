@@ -41,8 +41,8 @@ void Win32Window::BuildMenu() {
 }
 
 MenuEntry& Win32Window::GetMenuEntry(std::string_view name) {
-    for (auto& entry : menuEntries_) {
-        if (entry->spec().name == name) return *entry;
+    for (auto& item : menuEntries_) {
+        if (item->entry().name == name) return *item;
     }
     throw std::logic_error("no such menu entry: " + std::string(name));
 }

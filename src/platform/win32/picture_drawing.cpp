@@ -10,7 +10,7 @@ void PictureItem::Draw(HDC dc, int x, int y) {
     RECT rect;
     GetClientRect(hwnd_, &rect);
     OffsetRect(&rect, x, y);
-    if (spec_.border == layout::Border::Sunken) {
+    if (entry_.border == layout::Border::Sunken) {
         DrawEdge(dc, &rect, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
     }
     if (icon_ != nullptr) {
@@ -21,7 +21,7 @@ void PictureItem::Draw(HDC dc, int x, int y) {
     if (bitmap_ == nullptr) return;
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0) return;
-    if (spec_.kind == layout::Kind::PictureBox) {
+    if (entry_.kind == layout::Kind::PictureBox) {
         Blit(dc, rect.left, rect.top, bitmap_->Width(), bitmap_->Height(), COLORONCOLOR);
         return;
     }

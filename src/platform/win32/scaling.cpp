@@ -28,8 +28,8 @@ HICON LoadFolderGlyph(UINT dpi) {
 
 }  // namespace
 
-HFONT Win32Window::FontOf(const layout::Control& spec) {
-    const layout::Font& font = spec.font.face.empty() ? layout_.font : spec.font;
+HFONT Win32Window::FontOf(const layout::Control& entry) {
+    const layout::Font& font = entry.font.face.empty() ? layout_.font : entry.font;
     const int hundredths = static_cast<int>(std::lround(font.points * 100));
     const auto key =
         std::make_tuple(font.face, hundredths, font.bold, font.underline, static_cast<int>(dpi_));
@@ -49,14 +49,14 @@ HFONT Win32Window::FontOf(const layout::Control& spec) {
 void Win32Window::Place(Item& item) {
     HWND child = item.hwnd();
     if (child == nullptr) return;
-    const layout::Control& spec = item.spec();
-    int width = Scale(spec.width, dpi_), height = Scale(spec.height, dpi_);
-    if (spec.kind == layout::Kind::Label && spec.autoSize) {
+    const layout::Control& entry = item.entry();
+    int width = Scale(entry.width, dpi_), height = Scale(entry.height, dpi_);
+    if (entry.kind == layout::Kind::Label && entry.autoSize) {
         const int length = GetWindowTextLengthW(child);
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
         text.resize(static_cast<std::size_t>(GetWindowTextW(child, text.data(), length + 1)));
         HDC dc = GetDC(child);
-        HGDIOBJ old = SelectObject(dc, FontOf(spec));
+        HGDIOBJ old = SelectObject(dc, FontOf(entry));
         RECT rect{0, 0, 0, 0};
         DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &rect,
                   DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
@@ -69,22 +69,22 @@ void Win32Window::Place(Item& item) {
         width = static_cast<int>(picture->OuterWidth());
         height = static_cast<int>(picture->OuterHeight());
     }
-    SetWindowPos(child, nullptr, Scale(spec.left, dpi_), Scale(spec.top, dpi_), width, height,
+    SetWindowPos(child, nullptr, Scale(entry.left, dpi_), Scale(entry.top, dpi_), width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::LayOut() {
     for (auto& item : items_) {
-        const layout::Control& spec = item->spec();
+        const layout::Control& entry = item->entry();
         if (item->hwnd() == nullptr) continue;
-        SendMessageW(item->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(spec)), FALSE);
-        if (spec.art == layout::Art::FolderGlyph) {
+        SendMessageW(item->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(entry)), FALSE);
+        if (entry.art == layout::Art::FolderGlyph) {
             HICON old = reinterpret_cast<HICON>(
                 SendMessageW(item->hwnd(), BM_SETIMAGE, IMAGE_ICON,
                              reinterpret_cast<LPARAM>(LoadFolderGlyph(dpi_))));
             if (old) DestroyIcon(old);
         }
-        if (spec.art == layout::Art::ProgramIcon) {
+        if (entry.art == layout::Art::ProgramIcon) {
             if (auto* picture = dynamic_cast<PictureItem*>(item.get())) {
                 picture->SetIcon(bigIcon_);
             }

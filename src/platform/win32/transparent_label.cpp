@@ -13,13 +13,13 @@ void LabelItem::DrawText(HDC dc, RECT rect) {
     const int length = GetWindowTextLengthW(hwnd_);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
     text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd_, text.data(), length + 1)));
-    HGDIOBJ old = SelectObject(dc, window_.FontOf(spec_));
+    HGDIOBJ old = SelectObject(dc, window_.FontOf(entry_));
     SetBkMode(dc, TRANSPARENT);
-    const auto& c = spec_.foreground;
+    const auto& c = entry_.foreground;
     SetTextColor(dc, c ? RGB(c->red, c->green, c->blue) : GetSysColor(COLOR_BTNTEXT));
     UINT format = DT_NOPREFIX | DT_WORDBREAK;
-    if (spec_.align == layout::Align::Right) format |= DT_RIGHT;
-    if (spec_.align == layout::Align::Center) format |= DT_CENTER;
+    if (entry_.align == layout::Align::Right) format |= DT_RIGHT;
+    if (entry_.align == layout::Align::Center) format |= DT_CENTER;
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rect, format);
     SelectObject(dc, old);
 }
@@ -30,7 +30,7 @@ void Win32Window::Repaint(const Item& item) {
     RECT mine;
     GetWindowRect(item.hwnd(), &mine);
     for (auto& other : items_) {
-        if (other.get() == &item || other->hwnd() == nullptr || !other->spec().transparent ||
+        if (other.get() == &item || other->hwnd() == nullptr || !other->entry().transparent ||
             other->container != item.container) {
             continue;
         }
@@ -61,7 +61,7 @@ void Win32Window::PaintBeneath(HDC dc, const Item& item) {
             picture->Draw(dc, x, y);
         } else if (auto* label = dynamic_cast<LabelItem*>(&other)) {
             RECT area{x, y, x + theirs.right - theirs.left, y + theirs.bottom - theirs.top};
-            if (!other.spec().transparent) FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+            if (!other.entry().transparent) FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
             label->DrawText(dc, area);
         }
     }

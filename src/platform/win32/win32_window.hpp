@@ -44,7 +44,7 @@ class Win32Window final : public Window {
     void ShowModal() override;
     void Unload() override;
 
-    HFONT FontOf(const layout::Control& spec);
+    HFONT FontOf(const layout::Control& entry);
     // Places a control again, after its size or the window's scale changed.
     void Place(Item& item);
     // Repaints a control together with the transparent ones that overlap it.
@@ -60,20 +60,20 @@ class Win32Window final : public Window {
     // The text a control holds (a label's caption), "" for a control that is not there.
     std::wstring TextOf(std::string_view name) const;
     // Raises the control's event, as a click does.
-    void Activate(std::string_view name) { Fire(name); }
+    void Activate(std::string_view name) { RaiseClick(name); }
 
   private:
     template <typename T>
     T& Get(std::string_view name) {
         for (auto& item : items_) {
-            if (item->spec().name != name) continue;
+            if (item->entry().name != name) continue;
             if (auto* found = dynamic_cast<T*>(item.get())) return *found;
             break;
         }
         throw std::logic_error("no such control: " + std::string(name));
     }
     Item* FindByHwnd(HWND hwnd);
-    void Fire(std::string_view name);
+    void RaiseClick(std::string_view name);
     void BuildMenu();
     void PlaceLabelsBeforeTheirControls();
     void LayOut();

@@ -107,76 +107,77 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
 
         const auto& controls = layout.controls;
         for (std::size_t index = 0; index < controls.size(); ++index) {
-            const layout::Control& spec = controls[index];
+            const layout::Control& entry = controls[index];
             const int id = kFirstControlId + static_cast<int>(index);
             std::unique_ptr<Item> item;
             const wchar_t* className = nullptr;
             DWORD childStyle = WS_CHILD | WS_CLIPSIBLINGS;
             DWORD exStyle = 0;
-            switch (spec.kind) {
+            switch (entry.kind) {
                 case layout::Kind::Label:
-                    item = std::make_unique<LabelItem>(*this, spec, id);
+                    item = std::make_unique<LabelItem>(*this, entry, id);
                     className = L"STATIC";
                     childStyle |= SS_NOPREFIX;
-                    if (spec.transparent) {
+                    if (entry.transparent) {
                         childStyle |= SS_OWNERDRAW;
                     } else {
-                        childStyle |= spec.align == layout::Align::Right    ? SS_RIGHT
-                                      : spec.align == layout::Align::Center ? SS_CENTER
-                                                                            : SS_LEFT;
+                        childStyle |= entry.align == layout::Align::Right    ? SS_RIGHT
+                                      : entry.align == layout::Align::Center ? SS_CENTER
+                                                                             : SS_LEFT;
                     }
-                    if (spec.link) childStyle |= SS_NOTIFY;
-                    if (spec.border == layout::Border::Single) exStyle |= WS_EX_STATICEDGE;
+                    if (entry.link) childStyle |= SS_NOTIFY;
+                    if (entry.border == layout::Border::Single) exStyle |= WS_EX_STATICEDGE;
                     break;
                 case layout::Kind::Button:
-                    item = std::make_unique<ButtonItem>(*this, spec, id);
+                    item = std::make_unique<ButtonItem>(*this, entry, id);
                     className = L"BUTTON";
                     childStyle |= BS_PUSHBUTTON;
-                    if (spec.art == layout::Art::FolderGlyph) childStyle |= BS_ICON;
+                    if (entry.art == layout::Art::FolderGlyph) childStyle |= BS_ICON;
                     break;
                 case layout::Kind::Frame:
-                    item = std::make_unique<PlainItem>(*this, spec, id);
+                    item = std::make_unique<PlainItem>(*this, entry, id);
                     className = kFrameClass;
                     childStyle |= WS_CLIPCHILDREN;
                     exStyle |= WS_EX_CONTROLPARENT;
                     break;
                 case layout::Kind::ListBox:
-                    item = std::make_unique<ListItem>(*this, spec, id);
+                    item = std::make_unique<ListItem>(*this, entry, id);
                     className = L"LISTBOX";
                     childStyle |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | WS_VSCROLL;
                     exStyle |= WS_EX_CLIENTEDGE;
                     break;
                 case layout::Kind::FileList:
-                    item = std::make_unique<FileListItem>(*this, spec, id);
+                    item = std::make_unique<FileListItem>(*this, entry, id);
                     break;
                 case layout::Kind::Image:
                 case layout::Kind::PictureBox:
-                    item = std::make_unique<PictureItem>(*this, spec, id);
+                    item = std::make_unique<PictureItem>(*this, entry, id);
                     className = kPictureClass;
                     break;
                 case layout::Kind::Component:
-                    item = std::make_unique<PlainItem>(*this, spec, id);
+                    item = std::make_unique<PlainItem>(*this, entry, id);
                     break;
             }
-            for (std::size_t c = 0; c < index && !spec.container.empty(); ++c) {
-                if (controls[c].name == spec.container) {
+            for (std::size_t c = 0; c < index && !entry.container.empty(); ++c) {
+                if (controls[c].name == entry.container) {
                     item->container = items_[c]->hwnd();
                 }
             }
             if (item->container == nullptr) item->container = hwnd_;
             if (className != nullptr) {
-                if (spec.visible) childStyle |= WS_VISIBLE;
-                if (!spec.enabled) childStyle |= WS_DISABLED;
-                if (spec.tabIndex >= 0) childStyle |= WS_TABSTOP;
-                void* param = spec.kind == layout::Kind::Frame ? static_cast<void*>(this)
-                                                               : static_cast<void*>(item.get());
+                if (entry.visible) childStyle |= WS_VISIBLE;
+                if (!entry.enabled) childStyle |= WS_DISABLED;
+                if (entry.tabIndex >= 0) childStyle |= WS_TABSTOP;
+                void* param = entry.kind == layout::Kind::Frame ? static_cast<void*>(this)
+                                                                : static_cast<void*>(item.get());
                 // A button showing a picture holds its name as its text, which it does not draw.
                 const std::string_view text =
-                    spec.kind == layout::Kind::Button && spec.caption.empty() ? spec.accessibleName
-                                                                              : spec.caption;
+                    entry.kind == layout::Kind::Button && entry.caption.empty()
+                        ? entry.accessibleName
+                        : entry.caption;
                 HWND child = CreateWindowExW(
-                    exStyle, className, Wide(std::string(text)).c_str(), childStyle, spec.left,
-                    spec.top, spec.width, spec.height, item->container,
+                    exStyle, className, Wide(std::string(text)).c_str(), childStyle, entry.left,
+                    entry.top, entry.width, entry.height, item->container,
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), param);
                 if (child == nullptr) throw std::runtime_error("не удалось создать элемент окна");
                 item->set_hwnd(child);
@@ -184,8 +185,8 @@ Win32Window::Win32Window(const layout::Window& layout, WindowEvents& events)
                 // The first control listed lies on top within its container.
                 SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0,
                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-                if (spec.link && tooltip_ != nullptr && !spec.tooltip.empty()) {
-                    std::wstring text = Wide(std::string(spec.tooltip));  // the tooltip copies it
+                if (entry.link && tooltip_ != nullptr && !entry.tooltip.empty()) {
+                    std::wstring text = Wide(std::string(entry.tooltip));  // the tooltip copies it
                     TTTOOLINFOW tool{};
                     tool.cbSize = TTTOOLINFOW_V2_SIZE;
                     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -219,7 +220,7 @@ Item* Win32Window::FindByHwnd(HWND hwnd) {
     return nullptr;
 }
 
-void Win32Window::Fire(std::string_view name) {
+void Win32Window::RaiseClick(std::string_view name) {
     if (Ending()) return;
     try {
         events_.Click(name);
@@ -238,11 +239,11 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             const int code = HIWORD(wParam);
             if (control == nullptr) {
                 if (code != 0) break;
-                for (auto& entry : menuEntries_) {
-                    MenuItem& menuItem = *entry;
+                for (auto& item : menuEntries_) {
+                    MenuItem& menuItem = *item;
                     if (menuItem.id() == LOWORD(wParam)) {
                         // A disabled entry raises no click, however the command came.
-                        if (menuItem.Enabled()) Fire(menuItem.spec().name);
+                        if (menuItem.Enabled()) RaiseClick(menuItem.entry().name);
                         return 0;
                     }
                 }
@@ -250,13 +251,13 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
             }
             Item* item = FindByHwnd(control);
             if (item == nullptr || !IsWindowEnabled(control)) return 0;
-            const layout::Kind kind = item->spec().kind;
+            const layout::Kind kind = item->entry().kind;
             if (kind == layout::Kind::ListBox && code == LBN_SELCHANGE) {
                 changedList_ = item;
                 SetTimer(hwnd_, kSelectionTimer, USER_TIMER_MINIMUM, nullptr);
             } else if ((kind == layout::Kind::Button && code == BN_CLICKED) ||
-                       (kind == layout::Kind::Label && item->spec().link && code == STN_CLICKED)) {
-                Fire(item->spec().name);
+                       (kind == layout::Kind::Label && item->entry().link && code == STN_CLICKED)) {
+                RaiseClick(item->entry().name);
             }
             return 0;
         }
@@ -266,7 +267,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
                 Item* list = std::exchange(changedList_, nullptr);
                 // A list cleared in the meantime has nothing selected to raise.
                 if (list != nullptr && SendMessageW(list->hwnd(), LB_GETCURSEL, 0, 0) != LB_ERR) {
-                    Fire(list->spec().name);
+                    RaiseClick(list->entry().name);
                 }
                 return 0;
             }
@@ -279,8 +280,8 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         case WM_CTLCOLORSTATIC: {
             Item* item = FindByHwnd(reinterpret_cast<HWND>(lParam));
             auto dc = reinterpret_cast<HDC>(wParam);
-            if (item != nullptr && item->spec().foreground) {
-                const auto& c = *item->spec().foreground;
+            if (item != nullptr && item->entry().foreground) {
+                const auto& c = *item->entry().foreground;
                 SetTextColor(dc, RGB(c.red, c.green, c.blue));
             }
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
@@ -295,7 +296,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         }
         case WM_SETCURSOR: {
             Item* item = FindByHwnd(reinterpret_cast<HWND>(wParam));
-            if (item != nullptr && item->spec().link) {
+            if (item != nullptr && item->entry().link) {
                 SetCursor(LoadCursorW(nullptr, IDC_HAND));
                 return TRUE;
             }
@@ -352,7 +353,7 @@ LRESULT Win32Window::Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 std::wstring Win32Window::TextOf(std::string_view name) const {
     for (const auto& item : items_) {
-        if (item->spec().name != name || item->hwnd() == nullptr) continue;
+        if (item->entry().name != name || item->hwnd() == nullptr) continue;
         const int length = GetWindowTextLengthW(item->hwnd());
         std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
         text.resize(
@@ -366,10 +367,10 @@ std::wstring Win32Window::TextOf(std::string_view name) const {
 // overlaps the other, so the drawing stays the same.
 void Win32Window::PlaceLabelsBeforeTheirControls() {
     for (const auto& item : items_) {
-        const std::string_view labelName = item->spec().labelledBy;
+        const std::string_view labelName = item->entry().labelledBy;
         if (labelName.empty() || item->hwnd() == nullptr) continue;
         for (const auto& label : items_) {
-            if (label->spec().name != labelName || label->hwnd() == nullptr) continue;
+            if (label->entry().name != labelName || label->hwnd() == nullptr) continue;
             HWND before = GetWindow(item->hwnd(), GW_HWNDPREV);
             if (before == label->hwnd()) break;
             SetWindowPos(label->hwnd(), before != nullptr ? before : HWND_TOP, 0, 0, 0, 0,

@@ -40,45 +40,45 @@ class EnvironmentTest : public testing::TempDirTest {
 
 // Asking where the files go creates nothing; the program's own folders are created, with their
 // parents and for the owner only, when a file is about to be written there.
-TEST_F(EnvironmentTest, ProgramDirectoryIsUnderTheConfigHomeAndMadeOnlyWhenAsked) {
+TEST_F(EnvironmentTest, SettingsDirectoryIsUnderTheConfigHomeAndMadeOnlyWhenAsked) {
     SetEnv("XDG_CONFIG_HOME", dir.file("deep/config") + "/");
-    EXPECT_EQ(ProgramDirectory(), dir.file("deep/config/ornavel"));
+    EXPECT_EQ(SettingsDirectory(), dir.file("deep/config/ornavel"));
     EXPECT_FALSE(fs::exists(dir.file("deep")));
-    CreateProgramDirectory();
+    CreateSettingsDirectory();
     EXPECT_TRUE(fs::is_directory(dir.file("deep/config/ornavel")));
     EXPECT_EQ(ModeOf(dir.file("deep/config")), 0700u);
     EXPECT_EQ(ModeOf(dir.file("deep/config/ornavel")), 0700u);
-    CreateProgramDirectory();  // already there: nothing changes
+    CreateSettingsDirectory();  // already there: nothing changes
     EXPECT_TRUE(fs::is_directory(dir.file("deep/config/ornavel")));
 
     // Without the variable, or with a relative one, it lies under the home directory.
     SetEnv("HOME", dir.file("home"));
     SetEnv("XDG_CONFIG_HOME", "");
-    EXPECT_EQ(ProgramDirectory(), dir.file("home/.config/ornavel"));
+    EXPECT_EQ(SettingsDirectory(), dir.file("home/.config/ornavel"));
     SetEnv("XDG_CONFIG_HOME", "relative");
-    EXPECT_EQ(ProgramDirectory(), dir.file("home/.config/ornavel"));
+    EXPECT_EQ(SettingsDirectory(), dir.file("home/.config/ornavel"));
     EXPECT_FALSE(fs::exists(dir.file("home")));
-    CreateProgramDirectory();
+    CreateSettingsDirectory();
     EXPECT_TRUE(fs::is_directory(dir.file("home/.config/ornavel")));
     EXPECT_FALSE(fs::exists("relative"));
 }
 
-TEST_F(EnvironmentTest, WindowsDirectoryIsWindirOrTheDataHomeAndOnlyTheLatterIsMade) {
+TEST_F(EnvironmentTest, WallpaperDirectoryIsWindirOrTheDataHomeAndOnlyTheLatterIsMade) {
     SetEnv("windir", dir.file("windows") + "/");
-    EXPECT_EQ(WindowsDirectory(), dir.file("windows") + "/");
-    CreateWindowsDirectory();
+    EXPECT_EQ(WallpaperDirectory(), dir.file("windows") + "/");
+    CreateWallpaperDirectory();
     EXPECT_FALSE(fs::exists(dir.file("windows")));
 
     SetEnv("windir", "");
     SetEnv("XDG_DATA_HOME", dir.file("data"));
-    EXPECT_EQ(WindowsDirectory(), dir.file("data/ornavel"));
+    EXPECT_EQ(WallpaperDirectory(), dir.file("data/ornavel"));
     EXPECT_FALSE(fs::exists(dir.file("data")));
-    CreateWindowsDirectory();
+    CreateWallpaperDirectory();
     EXPECT_TRUE(fs::is_directory(dir.file("data/ornavel")));
     EXPECT_EQ(ModeOf(dir.file("data/ornavel")), 0700u);
     SetEnv("XDG_DATA_HOME", "");
     SetEnv("HOME", dir.file("home"));
-    EXPECT_EQ(WindowsDirectory(), dir.file("home/.local/share/ornavel"));
+    EXPECT_EQ(WallpaperDirectory(), dir.file("home/.local/share/ornavel"));
     EXPECT_FALSE(fs::exists(dir.file("home")));
 }
 

@@ -31,7 +31,7 @@ class MainWindow : public ornavel::testing::TempDirTest {
   protected:
     void SetUp() override {
         SKIP_WITHOUT_DISPLAY();
-        options_ = fs::path(win32::Wide(platform::ProgramDirectory())) / "options.ini";
+        options_ = fs::path(win32::Wide(platform::SettingsDirectory())) / "options.ini";
         windows_ = dir.path() / "windows";
         fs::create_directories(windows_);
         GetEnvironmentVariableW(L"windir", savedWindir_, MAX_PATH);

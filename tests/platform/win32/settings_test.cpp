@@ -45,7 +45,7 @@ class Settings : public ornavel::testing::TempDirTest {
   protected:
     void SetUp() override {
         SKIP_WITHOUT_DISPLAY();
-        options_ = fs::path(win32::Wide(platform::ProgramDirectory())) / "options.ini";
+        options_ = fs::path(win32::Wide(platform::SettingsDirectory())) / "options.ini";
         Clear();
     }
     void TearDown() override { Clear(); }
@@ -137,7 +137,7 @@ class Settings : public ornavel::testing::TempDirTest {
 
 constexpr wchar_t kNotKept[] = L"» не будет запомнена: ";
 
-// Under code page 1251, as on the Russian Windows the program is written for.
+// Under code page 1251, the ANSI code page of a Russian Windows, which holds Cyrillic names.
 TEST_F(Settings, AFolderNameOutsideTheCodePageWorksAndIsToldOnceNeverSavedBroken) {
     ASSERT_EQ(GetACP(), 1251u);
     for (const std::wstring name : {L"图片", L"Фото📷", L"Café"}) {

@@ -278,9 +278,9 @@ TEST_F(Program, InstalledRemembersTheChosenFolderAndInstallsAPictureForThisUser)
     EXPECT_EQ(Message(), nullptr);
 }
 
-// Under code page 1251, as on the Russian Windows the program is written for: a folder whose name
-// that code page cannot hold works for this run, and the user is told at once, once, that it
-// will not be remembered; nothing broken is saved, so the next start simply asks again.
+// Under code page 1251, the ANSI code page of a Russian Windows: a folder whose name that code
+// page cannot hold works for this run, and the user is told at once, once, that it will not be
+// remembered; nothing broken is saved, so the next start simply asks again.
 TEST_F(Program, InstalledSaysAtOnceThatAFolderNamedBeyondTheCodePageWillNotBeRemembered) {
     if (GetACP() != 1251) GTEST_SKIP() << "under code page 1251 only";
     const fs::path exe = InstalledProgram();

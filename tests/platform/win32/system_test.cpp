@@ -38,12 +38,12 @@ using ::testing::UnorderedElementsAre;
 
 // ---- Environment and directory queries ------------------------------------------------------
 
-TEST(Environment, ProgramDirectoryIsTheExecutablesFolderWithoutSeparator) {
+TEST(Environment, SettingsDirectoryIsTheExecutablesFolderWithoutSeparator) {
     wchar_t module[MAX_PATH];
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     const std::string expected = win32::Utf8(std::filesystem::path(module).parent_path().wstring());
-    EXPECT_EQ(ProgramDirectory(), expected);
-    EXPECT_NE(ProgramDirectory().back(), '\\');
+    EXPECT_EQ(SettingsDirectory(), expected);
+    EXPECT_NE(SettingsDirectory().back(), '\\');
 }
 
 TEST(Environment, VariablesReadWholeAndMissingOnesAreEmpty) {
@@ -76,12 +76,12 @@ TEST_F(UserFolders, TheWallpaperGoesToTheUsersFolderWhenTheWindowsDirectoryCanno
     std::filesystem::create_directories(local);
     SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
     SetEnvironmentVariableW(L"windir", windows.c_str());
-    EXPECT_EQ(WindowsDirectory(), win32::Utf8(windows.wstring()));
+    EXPECT_EQ(WallpaperDirectory(), win32::Utf8(windows.wstring()));
     EXPECT_THAT(
         std::vector<std::filesystem::path>(std::filesystem::directory_iterator(windows), {}),
         IsEmpty());  // the probe leaves nothing behind
 
-    CreateWindowsDirectory();  // the Windows directory is never made nor changed
+    CreateWallpaperDirectory();  // the Windows directory is never made nor changed
     EXPECT_THAT(
         std::vector<std::filesystem::path>(std::filesystem::directory_iterator(windows), {}),
         IsEmpty());
@@ -89,12 +89,12 @@ TEST_F(UserFolders, TheWallpaperGoesToTheUsersFolderWhenTheWindowsDirectoryCanno
     // A Windows directory that is not there stands for one this process may not write. Asking
     // creates nothing; the user's folder is made before the wallpaper is written there.
     SetEnvironmentVariableW(L"windir", (dir.path() / "missing").c_str());
-    EXPECT_EQ(WindowsDirectory(), win32::Utf8((local / "Ornavel").wstring()));
+    EXPECT_EQ(WallpaperDirectory(), win32::Utf8((local / "Ornavel").wstring()));
     EXPECT_FALSE(std::filesystem::exists(local / "Ornavel"));
-    CreateWindowsDirectory();
+    CreateWallpaperDirectory();
     EXPECT_TRUE(std::filesystem::is_directory(local / "Ornavel"));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));
-    EXPECT_EQ(WindowsDirectory(), win32::Utf8((local / "Ornavel").wstring()));
+    EXPECT_EQ(WallpaperDirectory(), win32::Utf8((local / "Ornavel").wstring()));
 }
 
 // A user whose name the ANSI code page cannot hold: the folder is named so that the ANSI calls
@@ -104,9 +104,9 @@ TEST_F(UserFolders, AUserFolderNamedBeyondTheCodePageIsGivenInItsShortForm) {
     std::filesystem::create_directories(local);
     SetEnvironmentVariableW(L"LOCALAPPDATA", local.c_str());
     SetEnvironmentVariableW(L"windir", (dir.path() / "missing").c_str());
-    const std::string folder = WindowsDirectory();
+    const std::string folder = WallpaperDirectory();
     EXPECT_TRUE(win32::AnsiHolds(folder)) << folder;
-    CreateWindowsDirectory();
+    CreateWallpaperDirectory();
     EXPECT_TRUE(std::filesystem::equivalent(win32::Wide(folder), local / "Ornavel")) << folder;
 }
 
