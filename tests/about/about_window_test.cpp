@@ -163,7 +163,10 @@ TEST_F(AboutWindowTest, TheLinksAreReachedWithTabAndOpenedWithReturnOrSpace) {
     about.Show();
     EXPECT_EQ(order, (std::vector<QString>{"Label3", "Label6", "Label8", "Command1"}));
     EXPECT_TRUE(framed) << "a focused link shows the focus";
-    EXPECT_EQ(recorder.opened, (QStringList{kMailTarget, kSiteTarget, kForumTarget}));
+    EXPECT_EQ(
+        recorder.opened,
+        (QStringList{"mailto:" ORNAVEL_DEVELOPER_EMAIL "?subject=Ornavel message",
+                     "http://" ORNAVEL_SITE_HOST, "http://" ORNAVEL_SITE_HOST "/forum/index.php"}));
 }
 
 }  // namespace
