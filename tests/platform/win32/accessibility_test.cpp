@@ -208,7 +208,8 @@ TEST_F(Accessibility, TheKeyboardAloneReachesAndPressesEveryControl) {
         for (int i = 0; i < 4; ++i) {
             Press(at, VK_TAB);
             const HWND from = at;
-            WaitFor([&] { return FocusOf(about) != from && FocusOf(about) != nullptr; });
+            WaitFor("the focus to move on in the About window",
+                    [&] { return FocusOf(about) != from && FocusOf(about) != nullptr; });
             at = FocusOf(about);
             order.push_back(at);
         }
@@ -223,7 +224,8 @@ TEST_F(Accessibility, TheKeyboardAloneReachesAndPressesEveryControl) {
         // Escape on a window that is no dialog changes nothing; on the About window it closes it.
         Press(Control(main, kMainLayout, "List1"), VK_ESCAPE);
         Press(close, VK_ESCAPE);
-        escapeClosed = WaitFor([&] { return !IsWindow(about); });
+        escapeClosed =
+            WaitFor("Escape to close the About window", [&] { return !IsWindow(about); });
         escapeLeftMain = IsWindow(main) != FALSE;
 
         // Main: Return on the list installs once a picture can be installed, as «Установить»
@@ -235,7 +237,8 @@ TEST_F(Accessibility, TheKeyboardAloneReachesAndPressesEveryControl) {
         // before it have been handled.
         auto settled = [&](HWND from, HWND to) {
             Press(from, VK_TAB);
-            return WaitFor([&] { return FocusOf(main) == to; });
+            return WaitFor("the focus to reach the next control of the main window",
+                           [&] { return FocusOf(main) == to; });
         };
         Press(list, VK_RETURN);
         settledBeforeEnabling = settled(list, folder);
