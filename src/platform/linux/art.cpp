@@ -1,9 +1,22 @@
+#include <QImageReader>
 #include <QPixmap>
 
 #include "platform/linux/runtime.hpp"
 
 // The pictures are compiled into a static library, whose resources must be registered by hand.
 static void RegisterArt() { Q_INIT_RESOURCE(ornavel); }
+
+namespace {
+
+// Decodes one of the program's own PNG pictures with Qt's built-in PNG reader. Left to guess the
+// format, the reader would first load every image-format plugin to ask it, which costs the start.
+QPixmap Png(const QString& path) {
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
+}  // namespace
 
 namespace ornavel::platform::linux_qt {
 
@@ -12,13 +25,13 @@ QPixmap ArtPixmap(layout::Art art) {
     (void)registered;
     switch (art) {
         case layout::Art::ProgramIcon:
-            return QPixmap(":/ornavel/ornavel.png");
+            return Png(":/ornavel/ornavel.png");
         case layout::Art::FolderGlyph:
-            return QPixmap(":/ornavel/folder.png");
+            return Png(":/ornavel/folder.png");
         case layout::Art::SettingsFace:
-            return QPixmap(":/ornavel/settings-face.png");
+            return Png(":/ornavel/settings-face.png");
         case layout::Art::DialogsFace:
-            return QPixmap(":/ornavel/dialogs-face.png");
+            return Png(":/ornavel/dialogs-face.png");
         case layout::Art::None:
             break;
     }

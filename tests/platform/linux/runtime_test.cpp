@@ -8,10 +8,12 @@
 #include <QTest>
 #include <array>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "app/main_layout.hpp"
 #include "platform/linux/qt_picture.hpp"
+#include "platform/linux/runtime.hpp"
 #include "platform/window.hpp"
 #include "support/qt.hpp"
 
@@ -87,6 +89,23 @@ TEST_F(RuntimeTest, TheMainWindowTakesTheDefaultFontFocusOrderAndBorders) {
     EXPECT_FALSE(black->autoFillBackground());
     EXPECT_FALSE(white->autoFillBackground());
     EXPECT_EQ(black->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+}
+
+// The program's pictures are read with the PNG reader named outright; they come out as any
+// reader would decode their files.
+TEST_F(RuntimeTest, ThePicturesThatComeWithTheProgramAreTheirFilesDecoded) {
+    const std::array<std::pair<layout::Art, const char*>, 4> pictures{{
+        {layout::Art::ProgramIcon, ":/ornavel/ornavel.png"},
+        {layout::Art::FolderGlyph, ":/ornavel/folder.png"},
+        {layout::Art::SettingsFace, ":/ornavel/settings-face.png"},
+        {layout::Art::DialogsFace, ":/ornavel/dialogs-face.png"},
+    }};
+    for (const auto& [art, file] : pictures) {
+        const QImage picture = platform::linux_qt::ArtPixmap(art).toImage();
+        EXPECT_FALSE(picture.isNull()) << file;
+        EXPECT_EQ(picture, QPixmap(file).toImage()) << file;
+    }
+    EXPECT_TRUE(platform::linux_qt::ArtPixmap(layout::Art::None).isNull());
 }
 
 TEST_F(RuntimeTest, AskingForAControlThatIsNotThereIsAProgrammingError) {
