@@ -58,4 +58,10 @@ if(ORNAVEL_DEBIAN_PYTHON)
              COMMAND "${ORNAVEL_DEBIAN_PYTHON}" "${CMAKE_CURRENT_LIST_DIR}/atspi_test.py"
                      "$<TARGET_FILE:ornavel>")
     set_tests_properties(linux_atspi PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900)
+    if(ORNAVEL_SANITIZE)
+        # libxkbcommon-x11 (1.5) hands strndup a keymap name that is not NUL-terminated within
+        # its length; the sanitizer's strndup reads one byte further and reports the library.
+        set_tests_properties(linux_atspi PROPERTIES
+            ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=path_list_append:intercept_strndup=0")
+    endif()
 endif()

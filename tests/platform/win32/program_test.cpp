@@ -570,22 +570,28 @@ TEST_F(AboutWindow, IsModalAndItsLinksReachTheShellMinimized) {
     EXPECT_EQ(targets, expected);
     EXPECT_TRUE(IsWindow(about));
 
-    // Escape does not close it; "Закрыть" does, and the main window takes input again.
+    // Escape closes it, and the main window takes input again.
     PostMessageW(AboutControl(about, "Command1"), WM_KEYDOWN, VK_ESCAPE, 1);
-    ASSERT_TRUE(Settle());
-    EXPECT_TRUE(IsWindow(about));
-    PostMessageW(AboutControl(about, "Command1"), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitFor("the About window to close", [&] { return !IsWindow(about); }));
+    EXPECT_TRUE(WaitFor("Escape to close the About window", [&] { return !IsWindow(about); }));
     EXPECT_TRUE(
         WaitFor("the main window enabled again", [&] { return IsWindowEnabled(main_) != FALSE; }));
 
-    // Shown again: the same place; the close box closes it too.
+    // Shown again: the same place; "Закрыть" closes it.
     Menu("about_mnu");
     about = WaitForTopWindow(process_.dwProcessId, win32::kWindowClass, L"О программе");
     ASSERT_NE(about, nullptr);
     RECT second;
     GetWindowRect(about, &second);
     EXPECT_TRUE(EqualRect(&first, &second));
+    PostMessageW(AboutControl(about, "Command1"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor("the About window to close", [&] { return !IsWindow(about); }));
+    EXPECT_TRUE(
+        WaitFor("the main window enabled again", [&] { return IsWindowEnabled(main_) != FALSE; }));
+
+    // And its close box closes it too.
+    Menu("about_mnu");
+    about = WaitForTopWindow(process_.dwProcessId, win32::kWindowClass, L"О программе");
+    ASSERT_NE(about, nullptr);
     PostMessageW(about, WM_CLOSE, 0, 0);
     EXPECT_TRUE(
         WaitFor("the About window to close by its close box", [&] { return !IsWindow(about); }));
