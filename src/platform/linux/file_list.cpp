@@ -113,7 +113,7 @@ char* PutChar(char* key, char32_t c) {
 
 // Room for the key of any name: a name has at most 255 characters, and each takes at most 4 bytes
 // of the key (a digit at most 3: itself and its run's two).
-constexpr std::size_t kMaxKey = 4 * 256;
+constexpr std::size_t kMaxKey = std::size_t{4} * 256;
 
 // Writes the key whose byte order is the natural order of folded names and returns its end: a run
 // of digits becomes '0', the run's length without leading zeros and its digits, so runs compare
