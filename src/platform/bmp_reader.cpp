@@ -12,11 +12,7 @@
 namespace ornavel::platform::bmp {
 namespace {
 
-std::uint32_t Le(std::string_view b, std::size_t at, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | std::uint8_t(b[at + i]);
-    return value;
-}
+using picture_data::LittleEndian;
 
 [[noreturn]] void Damaged(const std::string& what) { throw Error(picture_data::Damaged(what)); }
 
@@ -63,14 +59,14 @@ struct Header {
 
 Header Read(std::string_view b) {
     if (b.size() < 18) throw Error(picture_data::kCutShort);
-    const std::uint32_t size = Le(b, 14, 4);
+    const std::uint32_t size = LittleEndian(b, 14, 4);
     const bool os2v1 = size == 12;
     const bool windows = size == 40 || size == 52 || size == 56 || size >= 108;
     if (!os2v1 && !windows && (size < 16 || size > 64)) Damaged("неизвестный вид заголовка BMP");
     if (b.size() - 14 < size) throw Error(picture_data::kCutShort);
     // Fields past the end of a short OS/2 header are zero.
     auto field = [&](std::uint32_t at, int bytes) {
-        return at + bytes <= 14 + size ? Le(b, at, bytes) : 0;
+        return at + bytes <= 14 + size ? LittleEndian(b, at, bytes) : 0;
     };
 
     Header h;
@@ -152,16 +148,16 @@ Header Read(std::string_view b) {
         std::array<std::uint32_t, 4> masks{};
         const std::size_t count = h.compression == 6 ? 4 : 3;
         if (size >= 52) {
-            for (int i = 0; i < 3; ++i) masks[i] = Le(b, 54 + 4 * i, 4);
-            if (size >= 56) masks[3] = Le(b, 66, 4);
+            for (int i = 0; i < 3; ++i) masks[i] = LittleEndian(b, 54 + 4 * i, 4);
+            if (size >= 56) masks[3] = LittleEndian(b, 66, 4);
             if (h.compression == 6 && size < 56) {
                 if (b.size() < tableAt + 4) throw Error(picture_data::kCutShort);
-                masks[3] = Le(b, tableAt, 4);
+                masks[3] = LittleEndian(b, tableAt, 4);
                 tableAt += 4;
             }
         } else {
             if (b.size() - tableAt < 4 * count) throw Error(picture_data::kCutShort);
-            for (std::size_t i = 0; i < count; ++i) masks[i] = Le(b, tableAt + 4 * i, 4);
+            for (std::size_t i = 0; i < count; ++i) masks[i] = LittleEndian(b, tableAt + 4 * i, 4);
             tableAt += 4 * count;
         }
         const std::uint32_t used = h.bits == 32 ? 0xFFFFFFFFu : (1u << h.bits) - 1;
@@ -177,7 +173,7 @@ Header Read(std::string_view b) {
         h.channels = {Channel(0xFF0000), Channel(0xFF00), Channel(0xFF), Channel()};
     }
 
-    const std::uint32_t offset = Le(b, 10, 4);
+    const std::uint32_t offset = LittleEndian(b, 10, 4);
     if (offset < tableAt) Damaged("изображение начинается внутри заголовка");
     if (offset >= b.size()) throw Error(picture_data::kCutShort);
     h.pixelsAt = offset;
@@ -276,7 +272,8 @@ void DecodeRows(std::string_view b, const Header& h, Pixels& out) {
                 pixel[2] = std::uint8_t(in[3 * x + 2]);
             } else {
                 const int bytes = static_cast<int>(h.bits / 8);
-                const std::uint32_t value = Le(std::string_view(in, stride), x * bytes, bytes);
+                const std::uint32_t value =
+                    LittleEndian(std::string_view(in, stride), x * bytes, bytes);
                 const unsigned a = alpha ? h.channels[3].Of(value) : 255;
                 pixel[2] = OnWhite(h.channels[0].Of(value), a);
                 pixel[1] = OnWhite(h.channels[1].Of(value), a);

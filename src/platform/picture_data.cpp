@@ -6,12 +6,6 @@
 namespace ornavel::platform::picture_data {
 namespace {
 
-std::uint32_t Le(std::string_view b, std::size_t at, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | std::uint8_t(b[at + i]);
-    return value;
-}
-
 // Walks the runs of a run-length coded bitmap (8 or 4 bits a pixel) from `at`: cut short when the
 // data ends before the end-of-bitmap mark and before the last row was reached.
 bool RunsCutShort(std::string_view b, std::size_t at, std::uint64_t width, std::uint64_t height,
@@ -47,29 +41,29 @@ bool RunsCutShort(std::string_view b, std::size_t at, std::uint64_t width, std::
 
 bool BitmapCutShort(std::string_view b) {
     if (b.size() < 18) return true;
-    const std::uint32_t headerSize = Le(b, 14, 4);
+    const std::uint32_t headerSize = LittleEndian(b, 14, 4);
     std::uint64_t width, height;
     std::uint32_t bits, compression = 0;
     if (headerSize == 12) {  // OS/2 1.x
         if (b.size() < 26) return true;
-        width = Le(b, 18, 2);
-        height = Le(b, 20, 2);
-        bits = Le(b, 24, 2);
+        width = LittleEndian(b, 18, 2);
+        height = LittleEndian(b, 20, 2);
+        bits = LittleEndian(b, 24, 2);
     } else if (headerSize >= 16) {  // Windows, and OS/2 2.x (16 to 64 bytes)
         if (b.size() < 30) return true;
-        const auto w = static_cast<std::int32_t>(Le(b, 18, 4));
-        const auto h = static_cast<std::int32_t>(Le(b, 22, 4));
+        const auto w = static_cast<std::int32_t>(LittleEndian(b, 18, 4));
+        const auto h = static_cast<std::int32_t>(LittleEndian(b, 22, 4));
         width = w < 0 ? 0 : static_cast<std::uint64_t>(w);
         height = h < 0 ? -static_cast<std::int64_t>(h) : h;
-        bits = Le(b, 28, 2);
+        bits = LittleEndian(b, 28, 2);
         if (headerSize >= 20) {
             if (b.size() < 34) return true;
-            compression = Le(b, 30, 4);
+            compression = LittleEndian(b, 30, 4);
         }
     } else {
         return false;
     }
-    const std::uint32_t offset = Le(b, 10, 4);
+    const std::uint32_t offset = LittleEndian(b, 10, 4);
     if (width == 0 || height == 0) return false;
     if (offset >= b.size()) return true;
     const bool os2v2 = headerSize == 64 || (headerSize > 16 && headerSize < 40);
@@ -97,7 +91,7 @@ bool JpegCutShort(std::string_view b) {
         if (marker == 0xD9) return false;  // end of image
         if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
         if (at > b.size() - 2) return true;
-        const std::size_t length = Le(b, at, 1) << 8 | Le(b, at + 1, 1);
+        const std::size_t length = LittleEndian(b, at, 1) << 8 | LittleEndian(b, at + 1, 1);
         if (length < 2 || length > b.size() - at) return true;
         at += length;
         if (marker != 0xDA) continue;
@@ -163,7 +157,7 @@ std::string JpegVariant(std::string_view b) {
             continue;
         }
         if (marker == 0xDA || marker == 0xD9) break;
-        const std::size_t length = Le(b, at + 2, 1) << 8 | Le(b, at + 3, 1);
+        const std::size_t length = LittleEndian(b, at + 2, 1) << 8 | LittleEndian(b, at + 3, 1);
         if (length < 2 || length > b.size() - at - 2) break;
         const bool frame =
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;

@@ -9,6 +9,14 @@
 // that fill a picture cut short with grey instead of failing are not asked to.
 namespace ornavel::platform::picture_data {
 
+// The unsigned number of `count` bytes (at most 4) at `at` in `bytes`, least significant first,
+// as bitmap headers store them. The caller has checked the range.
+inline std::uint32_t LittleEndian(std::string_view bytes, std::size_t at, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) value = value << 8 | std::uint8_t(bytes[at + i]);
+    return value;
+}
+
 // Picture files larger than this are refused without being read.
 inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
 
