@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/bmp_reader.hpp"
 #include "platform/error.hpp"
 #include "platform/linux/qt_picture.hpp"
 #include "platform/picture_data.hpp"
@@ -32,6 +33,25 @@ void Check(bool condition, const char* what) {
     }
 }
 
+// The number of pixels the picture's headers declare, as the reader that will decode it reads
+// them; 0 when they do not say.
+qint64 DeclaredPixels(const QByteArray& bytes) {
+    const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    if (ornavel::platform::bmp::IsBitmap(view)) {
+        try {
+            const auto size = ornavel::platform::bmp::Measure(view);
+            return qint64{size.width} * size.height;
+        } catch (const Error&) {
+            return 0;
+        }
+    }
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const QSize declared = QImageReader(&buffer).size();
+    return declared.isValid() ? qint64{declared.width()} * declared.height() : 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
@@ -42,15 +62,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    {
-        QBuffer buffer;
-        buffer.setData(bytes);
-        buffer.open(QIODevice::ReadOnly);
-        const QSize declared = QImageReader(&buffer).size();
-        if (declared.isValid() && qint64(declared.width()) * declared.height() > kMaxPixels) {
-            return 0;
-        }
-    }
+    if (DeclaredPixels(bytes) > kMaxPixels) return 0;
     // Half the inputs are decoded whole, as the reader does before any preview exists.
     const QSize shown = size % 2 ? kShown : QSize();
     try {

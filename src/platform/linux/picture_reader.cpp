@@ -2,7 +2,9 @@
 // Qt's image reader. Needs only Qt GUI, so that the fuzz target can run it alone.
 #include <QBuffer>
 #include <QImageReader>
-#include <cstring>
+#include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "platform/bmp_reader.hpp"
 #include "platform/error.hpp"
@@ -13,14 +15,17 @@
 namespace ornavel::platform::linux_qt {
 namespace {
 
-// Pixels decoded by the program's own code, as a Qt image of their own.
-QImage ImageOf(const Pixels& pixels) {
-    QImage image(pixels.width, pixels.height, QImage::Format_RGB32);
+// Pixels decoded by the program's own code, as a Qt image over their own buffer: the rows are
+// already in QImage's 32-bit layout, and a copy would double the memory a large picture takes.
+QImage ImageOf(Pixels&& pixels) {
+    auto held = std::make_unique<std::vector<std::uint8_t>>(std::move(pixels.bgra));
+    QImage image(
+        held->data(), pixels.width, pixels.height, qsizetype{4} * pixels.width,
+        QImage::Format_RGB32,
+        [](void* buffer) { delete static_cast<std::vector<std::uint8_t>*>(buffer); }, held.get());
     if (image.isNull()) throw Error("недостаточно памяти");
-    const std::size_t row = std::size_t{4} * static_cast<std::size_t>(pixels.width);
-    for (int y = 0; y < pixels.height; ++y) {
-        std::memcpy(image.scanLine(y), pixels.bgra.data() + row * static_cast<std::size_t>(y), row);
-    }
+    // The image frees the buffer from here on.
+    static_cast<void>(held.release());
     return image;
 }
 
