@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "platform/linux/font_setup.hpp"
 #include "platform/linux/runtime.hpp"
 #include "platform/window.hpp"
 
@@ -57,6 +58,7 @@ void RunReportingErrors(const std::function<void()>& handler) {
 }  // namespace linux_qt
 
 int RunProgram(int argc, char** argv, const std::function<std::shared_ptr<void>()>& start) {
+    linux_qt::FontSetup fonts;
     std::string problem;
     if (!linux_qt::CanReachDisplay(problem)) {
         std::fprintf(stderr, "ornavel: нет дисплея: %s\n", problem.c_str());
@@ -68,6 +70,7 @@ int RunProgram(int argc, char** argv, const std::function<std::shared_ptr<void>(
     LoadQtTranslations(app);
     QApplication::setApplicationName("ornavel");
     QApplication::setWindowIcon(linux_qt::ArtPixmap(layout::Art::ProgramIcon));
+    fonts.Wait();
     std::shared_ptr<void> program;
     linux_qt::RunReportingErrors([&] { program = start(); });
     const int status = ending ? exitStatus : QApplication::exec();
