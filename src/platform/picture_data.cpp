@@ -146,6 +146,23 @@ bool GifCutShort(std::string_view b) {
     return true;
 }
 
+// Follows a PNG's chunks (length, type, data, check value): cut short when one runs past the end.
+// The decoder sets aside each chunk's stated length before reading it, so a few bytes could
+// otherwise make it ask for gigabytes.
+bool PngCutShort(std::string_view b) {
+    std::size_t at = 8;
+    while (at < b.size()) {
+        if (b.size() - at < 12) return true;
+        const std::uint64_t length = std::uint64_t{LittleEndian(b, at, 1)} << 24 |
+                                     LittleEndian(b, at + 1, 1) << 16 |
+                                     LittleEndian(b, at + 2, 1) << 8 | LittleEndian(b, at + 3, 1);
+        if (length > b.size() - at - 12) return true;
+        if (b.substr(at + 4, 4) == "IEND") return false;
+        at += 12 + length;
+    }
+    return false;
+}
+
 // A JPEG's frame header: the kind of coding its marker names and the bits of each sample. What
 // the decoders of both platforms read is 8 bits with Huffman coding.
 std::string JpegVariant(std::string_view b) {
@@ -207,6 +224,7 @@ bool CutShort(std::string_view bytes) {
     if (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a") {
         return GifCutShort(bytes);
     }
+    if (bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) return PngCutShort(bytes);
     if (bytes.size() >= 3 && std::uint8_t(bytes[0]) == 0xFF && std::uint8_t(bytes[1]) == 0xD8 &&
         std::uint8_t(bytes[2]) == 0xFF) {
         return JpegCutShort(bytes);

@@ -46,7 +46,8 @@ std::string Refusal(std::string_view bytes);
 
 // Whether the bytes end before the picture they begin does: a Windows or OS/2 bitmap whose rows
 // (plain, bit fields or run-length coded) stop short, a JPEG whose data stops before its end
-// marker, or a GIF whose first picture's data stops before its last block. Damage a decoder gets
+// marker, a GIF whose first picture's data stops before its last block, or a PNG with a chunk
+// longer than the bytes left. Damage a decoder gets
 // past (stray bytes between a JPEG's segments, a bitmap's runs ending at the last row without an
 // end marker) does not count. Other formats, and data too damaged to tell, are left to the decoder.
 bool CutShort(std::string_view bytes);

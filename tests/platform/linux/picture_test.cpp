@@ -267,6 +267,10 @@ TEST_F(PictureTest, PicturesCutShortAreRefusedAndMinorDamageIsNot) {
     const std::string runs8("\x04\x00\x00\x00\x04\x01\x00\x01", 8);
     const std::string runs4("\x04\x00\x00\x00\x04\x11\x00\x01", 8);
     const std::string os2 = Os2Bitmap();
+    const std::string png = ReadFile(Save(Pattern(30, 20), "whole.png", "PNG"));
+    // A text chunk after the header that says it holds 1.7 GB, in a file of a few hundred bytes.
+    const std::string boastful =
+        png.substr(0, 33) + std::string("\x66\x79\x00\x33tEXtdate", 12) + png.substr(33);
     // One white pixel: screen, colours, a graphic control extension, the picture, the end.
     const std::string gif(
         "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00"
@@ -281,6 +285,7 @@ TEST_F(PictureTest, PicturesCutShortAreRefusedAndMinorDamageIsNot) {
              {"os2.bmp", os2},
              {"whole.gif", gif},
              {"untrailed.gif", gif.substr(0, gif.size() - 1)},
+             {"whole.png", png},
              // Stray bytes between segments, and runs that end with the last row unmarked.
              {"stray.jpg", jpeg.substr(0, 2) + "\x12\x34" + jpeg.substr(2)},
              {"unmarked.bmp", RunLengthBitmap(runs8.substr(0, 6), false)},
@@ -298,6 +303,8 @@ TEST_F(PictureTest, PicturesCutShortAreRefusedAndMinorDamageIsNot) {
              {"os2.bmp", os2.substr(0, os2.size() - 5)},
              {"24bit.bmp", bmp.substr(0, bmp.size() - 100)},
              {"50.gif", gif.substr(0, gif.size() / 2)},
+             {"50.png", png.substr(0, png.size() / 2)},
+             {"boastful.png", boastful},
          }) {
         WriteFile(dir.file(name), bytes);
         EXPECT_EQ(Failure(dir.file(name)), data::kCutShort) << name;
