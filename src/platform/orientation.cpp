@@ -2,14 +2,13 @@
 
 #include <cstring>
 
+#include "platform/picture_data.hpp"
+
 namespace ornavel::platform::orientation {
 namespace {
 
-std::uint32_t Be(std::string_view b, std::size_t at, int bytes) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = value << 8 | std::uint8_t(b[at + i]);
-    return value;
-}
+using picture_data::BigEndian;
+using picture_data::LittleEndian;
 
 // The orientation tag of an EXIF block (after its "Exif\0\0"): a TIFF header, then the first
 // directory's 12-byte entries.
@@ -17,11 +16,8 @@ int FromTiff(std::string_view t) {
     if (t.size() < 8) return 1;
     const bool little = t.substr(0, 2) == "II";
     if (!little && t.substr(0, 2) != "MM") return 1;
-    auto get = [&](std::size_t at, int bytes) -> std::uint32_t {
-        if (!little) return Be(t, at, bytes);
-        std::uint32_t value = 0;
-        for (int i = bytes - 1; i >= 0; --i) value = value << 8 | std::uint8_t(t[at + i]);
-        return value;
+    auto get = [&](std::size_t at, int bytes) {
+        return little ? LittleEndian(t, at, bytes) : BigEndian(t, at, bytes);
     };
     if (get(2, 2) != 42) return 1;
     const std::uint32_t directory = get(4, 4);
@@ -52,7 +48,7 @@ int Read(std::string_view b) {
             continue;
         }
         if (marker == 0xDA || marker == 0xD9) break;
-        const std::size_t length = Be(b, at + 2, 2);
+        const std::size_t length = BigEndian(b, at + 2, 2);
         if (length < 2 || length > b.size() - at - 2) break;
         const std::string_view body = b.substr(at + 4, length - 2);
         if (marker == 0xE1 && body.size() >= 6 && std::memcmp(body.data(), "Exif\0\0", 6) == 0) {

@@ -91,7 +91,7 @@ bool JpegCutShort(std::string_view b) {
         if (marker == 0xD9) return false;  // end of image
         if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
         if (at > b.size() - 2) return true;
-        const std::size_t length = LittleEndian(b, at, 1) << 8 | LittleEndian(b, at + 1, 1);
+        const std::size_t length = BigEndian(b, at, 2);
         if (length < 2 || length > b.size() - at) return true;
         at += length;
         if (marker != 0xDA) continue;
@@ -153,9 +153,7 @@ bool PngCutShort(std::string_view b) {
     std::size_t at = 8;
     while (at < b.size()) {
         if (b.size() - at < 12) return true;
-        const std::uint64_t length = std::uint64_t{LittleEndian(b, at, 1)} << 24 |
-                                     LittleEndian(b, at + 1, 1) << 16 |
-                                     LittleEndian(b, at + 2, 1) << 8 | LittleEndian(b, at + 3, 1);
+        const std::uint64_t length = BigEndian(b, at, 4);
         if (length > b.size() - at - 12) return true;
         if (b.substr(at + 4, 4) == "IEND") return false;
         at += 12 + length;
@@ -174,7 +172,7 @@ std::string JpegVariant(std::string_view b) {
             continue;
         }
         if (marker == 0xDA || marker == 0xD9) break;
-        const std::size_t length = LittleEndian(b, at + 2, 1) << 8 | LittleEndian(b, at + 3, 1);
+        const std::size_t length = BigEndian(b, at + 2, 2);
         if (length < 2 || length > b.size() - at - 2) break;
         const bool frame =
             marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;

@@ -17,6 +17,13 @@ inline std::uint32_t LittleEndian(std::string_view bytes, std::size_t at, int co
     return value;
 }
 
+// The same, most significant first, as JPEG, PNG and big-endian TIFF store them.
+inline std::uint32_t BigEndian(std::string_view bytes, std::size_t at, int count) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < count; ++i) value = value << 8 | std::uint8_t(bytes[at + i]);
+    return value;
+}
+
 // Picture files larger than this are refused without being read.
 inline constexpr std::uint64_t kMaxFileBytes = std::uint64_t{512} << 20;
 
